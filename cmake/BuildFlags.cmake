@@ -1,0 +1,18 @@
+# Flags every target of the project gets, through the interface target varic_build_flags.
+#
+# Floating point is part of the contract: the crossfeed's output is bit-exact with its
+# recursion only when every product and sum is rounded as written. GCC contracts a * b + c
+# into a fused multiply-add by default wherever the instruction set has one, so contraction is
+# switched off everywhere and fast-math is never used.
+
+add_library(varic_build_flags INTERFACE)
+target_compile_features(varic_build_flags INTERFACE cxx_std_20)
+target_compile_options(varic_build_flags INTERFACE
+    -Wall -Wextra
+    -ffp-contract=off
+    -fno-fast-math)
+
+set(CMAKE_POSITION_INDEPENDENT_CODE ON)
+set(CMAKE_CXX_VISIBILITY_PRESET hidden)
+set(CMAKE_VISIBILITY_INLINES_HIDDEN ON)
+set(CMAKE_CXX_EXTENSIONS OFF)

@@ -1,0 +1,151 @@
+// The crossfeed recursion over blocks of 32-bit and 64-bit samples.
+//
+// Per frame, with a = decayCoefficient and b = feedCoefficient:
+//   y = x + state (per channel); d = yL - yR
+//   stateLeft  -= a * stateLeft  + b * previousDifference
+//   stateRight -= a * stateRight - b * previousDifference
+//   previousDifference = d
+// Every operation is rounded as written (no contraction to fused multiply-adds): the output is
+// bit-exact, so the build must keep -ffp-contract=off.
+
+#include <cmath>
+
+#include "crossfeed/varic_crossfeed.h"
+#include "effect_base/conversions.h"
+
+namespace {
+
+// Below this truncated rate the decay coefficient exceeds 1 and the recursion is no longer the
+// intended low-pass; at 0 it would divide by zero.
+constexpr std::uint32_t kMinimumRate = 2128;
+constexpr double kDecayRate = 2128.0;
+
+template <class Sample>
+void passThrough(const Sample* inL, const Sample* inR, Sample* outL, Sample* outR,
+                 VstInt32 sampleFrames) {
+    for (VstInt32 n = 0; n < sampleFrames; ++n) {
+        const Sample xl = inL[n];
+        const Sample xr = inR[n];
+        outL[n] = xl;
+        outR[n] = xr;
+    }
+}
+
+}  // namespace
+
+std::uint32_t VaricCrossfeed::truncatedRate(float sampleRate) {
+    return static_cast<std::uint32_t>(conversions::truncateToInt64(sampleRate));
+}
+
+void VaricCrossfeed::resetFilter() {
+    lastSampleRate = 0;
+    stateLeft = 0.0;
+    stateRight = 0.0;
+    previousDifference = 0.0;
+    filterActive = false;
+}
+
+void VaricCrossfeed::prepareBlock() {
+    if (resetRequested.load(std::memory_order_relaxed) &&
+        resetRequested.exchange(false, std::memory_order_acquire)) {
+        resetFilter();
+    }
+    const std::uint32_t rate = truncatedRate(getSampleRate());
+    if (rate == lastSampleRate) return;
+    lastSampleRate = rate;
+    stateLeft = 0.0;
+    stateRight = 0.0;
+    previousDifference = 0.0;
+    // The difference filter's poles multiply to 2 * strength / rate: at or above 1 the output
+    // grows without bound, so such settings pass the audio through instead.
+    const VstInt32 s = strength.load(std::memory_order_relaxed);
+    filterActive = rate >= kMinimumRate && 2 * static_cast<std::int64_t>(s) < rate;
+    if (!filterActive) {
+        decayCoefficient = 0.0;
+        feedCoefficient = 0.0;
+        return;
+    }
+    // Products of the rounded reciprocal, not quotients: the last bit depends on it.
+    const double inverse = 1.0 / static_cast<double>(rate);
+    decayCoefficient = inverse * kDecayRate;
+    feedCoefficient = static_cast<double>(s) * inverse;
+}
+
+void VaricCrossfeed::settleState() {
+    if (std::isfinite(stateLeft) && std::isfinite(stateRight) &&
+        std::isfinite(previousDifference)) {
+        return;
+    }
+    stateLeft = 0.0;
+    stateRight = 0.0;
+    previousDifference = 0.0;
+}
+
+void VaricCrossfeed::processReplacing(float** inputs, float** outputs, VstInt32 sampleFrames) {
+    const float* const inL = inputs[0];
+    const float* const inR = inputs[1];
+    float* const outL = outputs[0];
+    float* const outR = outputs[1];
+    prepareBlock();
+    if (!filterActive) {
+        passThrough(inL, inR, outL, outR, sampleFrames);
+        return;
+    }
+    // Locals for the whole block: outputs may alias the fields as far as the compiler knows.
+    const double a = decayCoefficient;
+    const double b = feedCoefficient;
+    double sL = stateLeft;
+    double sR = stateRight;
+    double previous = previousDifference;
+    for (VstInt32 n = 0; n < sampleFrames; ++n) {
+        const float xl = inL[n];  // both inputs are read before either output is written
+        const float xr = inR[n];
+        const float yl = static_cast<float>(static_cast<double>(xl) + sL);
+        const float yr = static_cast<float>(static_cast<double>(xr) + sR);
+        outL[n] = yl;
+        outR[n] = yr;
+        const float d = yl - yr;  // of the rounded outputs
+        const double p = b * previous;
+        sL = sL - (a * sL + p);
+        sR = sR - (a * sR - p);
+        previous = static_cast<double>(d);
+    }
+    stateLeft = sL;
+    stateRight = sR;
+    previousDifference = previous;
+    settleState();
+}
+
+void VaricCrossfeed::processDoubleReplacing(double** inputs, double** outputs,
+                                            VstInt32 sampleFrames) {
+    const double* const inL = inputs[0];
+    const double* const inR = inputs[1];
+    double* const outL = outputs[0];
+    double* const outR = outputs[1];
+    prepareBlock();
+    if (!filterActive) {
+        passThrough(inL, inR, outL, outR, sampleFrames);
+        return;
+    }
+    const double a = decayCoefficient;
+    const double b = feedCoefficient;
+    double sL = stateLeft;
+    double sR = stateRight;
+    double previous = previousDifference;
+    for (VstInt32 n = 0; n < sampleFrames; ++n) {
+        const double xl = inL[n];
+        const double xr = inR[n];
+        const double yl = xl + sL;
+        const double yr = xr + sR;
+        outL[n] = yl;
+        outR[n] = yr;
+        const double p = b * previous;
+        sL = sL - (a * sL + p);
+        sR = sR - (a * sR - p);
+        previous = yl - yr;
+    }
+    stateLeft = sL;
+    stateRight = sR;
+    previousDifference = previous;
+    settleState();
+}

@@ -1,0 +1,111 @@
+// VaricCrossfeed's identity, its Strength parameter and its program.
+
+#include "crossfeed/varic_crossfeed.h"
+
+#include <new>
+
+#include "effect_base/conversions.h"
+#include "effect_base/platform_text.h"
+
+namespace {
+
+constexpr char kEffectName[] = "Varic Crossfeed";
+constexpr char kVendor[] = "Nalt";
+constexpr VstInt32 kVendorVersion = 1000;
+constexpr char kStrengthName[] = "Strength ";  // the trailing blank is part of the name
+// The float nearest 0.0001; reading back any stored strength and writing the value again
+// gives the same strength.
+constexpr float kParameterStep = 0.0001f;
+constexpr float kParameterOfOtherIndex = 0.1f;
+
+}  // namespace
+
+VaricCrossfeed::VaricCrossfeed(audioMasterCallback audioMaster)
+    : AudioEffectX(audioMaster, 1, 1),
+      strength(kDefaultStrength),
+      lastSampleRate(0),
+      stateLeft(0.0),
+      stateRight(0.0),
+      previousDifference(0.0),
+      decayCoefficient(0.0),
+      feedCoefficient(0.0),
+      programName{},
+      resetRequested(false),
+      filterActive(false) {
+    setNumInputs(2);
+    setNumOutputs(2);
+    setUniqueID(kUniqueId);
+    canProcessReplacing();
+    canDoubleReplacing();
+    platform_text::copy(programName, kEffectName);
+}
+
+VaricCrossfeed::~VaricCrossfeed() = default;
+
+VstInt32 VaricCrossfeed::strengthFromParameter(float value) {
+    const float scaled = value * 10000.0f;  // single precision, as written
+    const float rounded = scaled + 0.5f;
+    const VstInt32 truncated = conversions::truncateToInt32(rounded);
+    if (truncated < 0) return 0;
+    if (truncated > kMaxStrength) return kMaxStrength;
+    return truncated;
+}
+
+void VaricCrossfeed::setParameter(VstInt32 index, float value) {
+    if (index != 0) return;  // the stored strength is always in range already
+    const VstInt32 next = strengthFromParameter(value);
+    if (strength.exchange(next, std::memory_order_relaxed) != next) {
+        resetRequested.store(true, std::memory_order_release);
+    }
+}
+
+float VaricCrossfeed::getParameter(VstInt32 index) {
+    if (index != 0) return kParameterOfOtherIndex;
+    return static_cast<float>(strength.load(std::memory_order_relaxed)) * kParameterStep;
+}
+
+void VaricCrossfeed::setProgramName(char* name) {
+    platform_text::copyCut(programName, name, kProgramNameSize - 1);
+}
+
+void VaricCrossfeed::getProgramName(char* name) { platform_text::copy(name, programName); }
+
+void VaricCrossfeed::getParameterLabel(VstInt32 index, char* label) {
+    (void)index;
+    platform_text::copy(label, "");
+}
+
+void VaricCrossfeed::getParameterDisplay(VstInt32 index, char* text) {
+    if (index != 0) return;
+    platform_text::formatInt(text, strength.load(std::memory_order_relaxed) / 100);
+}
+
+void VaricCrossfeed::getParameterName(VstInt32 index, char* text) {
+    if (index != 0) return;
+    platform_text::copy(text, kStrengthName);
+}
+
+bool VaricCrossfeed::getProgramNameIndexed(VstInt32 category, VstInt32 index, char* text) {
+    (void)category;
+    if (index != 0) return false;
+    platform_text::copy(text, programName);
+    return true;
+}
+
+bool VaricCrossfeed::getEffectName(char* name) {
+    platform_text::copy(name, kEffectName);
+    return true;
+}
+
+bool VaricCrossfeed::getVendorString(char* text) {
+    platform_text::copy(text, kVendor);
+    return true;
+}
+
+bool VaricCrossfeed::getProductString(char* text) { return VaricCrossfeed::getEffectName(text); }
+
+VstInt32 VaricCrossfeed::getVendorVersion() { return kVendorVersion; }
+
+AudioEffect* createEffectInstance(audioMasterCallback audioMaster) {
+    return new (std::nothrow) VaricCrossfeed(audioMaster);
+}

@@ -1,0 +1,343 @@
+// The crossfeed's audio path through the loaded binary: exact values, block splitting,
+// in-place processing, the rate check, settings that would not be stable, non-finite input.
+
+#include <cmath>
+#include <limits>
+
+#include "tests/host/plugin_under_test.h"
+
+using testing_support::bitsOf;
+using testing_support::makeInstance;
+using testing_support::PluginTest;
+using testing_support::processInBlocks;
+using testing_support::randomSignal;
+using testing_support::Stereo;
+
+namespace {
+
+// Every intermediate goes through memory, so no compiler can fuse a product into a sum here,
+// whatever this file is built with: the reference stays exact even if the plug-in is not.
+double rounded(double x) {
+    volatile double v = x;
+    return v;
+}
+
+// The recursion written out step by step, for settings where the filter is active.
+struct ReferenceCrossfeed {
+    explicit ReferenceCrossfeed(std::uint32_t rate, int strength) {
+        const double inverse = rounded(1.0 / static_cast<double>(rate));
+        a = rounded(inverse * 2128.0);
+        b = rounded(static_cast<double>(strength) * inverse);
+    }
+    void step(double& sL, double& sR, double previous) const {
+        const double p = rounded(b * previous);
+        sL = rounded(sL - rounded(rounded(a * sL) + p));
+        sR = rounded(sR - rounded(rounded(a * sR) - p));
+    }
+    void process(const Stereo<float>& in, Stereo<float>& out) {
+        for (std::size_t n = 0; n < in.frames(); ++n) {
+            const float yl = static_cast<float>(rounded(static_cast<double>(in.left[n]) + sL));
+            const float yr = static_cast<float>(rounded(static_cast<double>(in.right[n]) + sR));
+            out.left[n] = yl;
+            out.right[n] = yr;
+            const volatile float d = yl - yr;
+            step(sL, sR, previous);
+            previous = static_cast<double>(d);
+        }
+    }
+    void process(const Stereo<double>& in, Stereo<double>& out) {
+        for (std::size_t n = 0; n < in.frames(); ++n) {
+            const double yl = rounded(in.left[n] + sL);
+            const double yr = rounded(in.right[n] + sR);
+            out.left[n] = yl;
+            out.right[n] = yr;
+            step(sL, sR, previous);
+            previous = rounded(yl - yr);
+        }
+    }
+    double a = 0.0, b = 0.0, sL = 0.0, sR = 0.0, previous = 0.0;
+};
+
+void setStrength(vsthost::Plugin& plugin, int strength) {
+    plugin.setParameter(0, static_cast<float>(strength) * 0.0001f);
+}
+
+template <class Sample>
+void expectSameBits(const Stereo<Sample>& expected, const Stereo<Sample>& actual,
+                    const std::string& what) {
+    ASSERT_EQ(expected.frames(), actual.frames());
+    for (std::size_t n = 0; n < expected.frames(); ++n) {
+        if (bitsOf(expected.left[n]) != bitsOf(actual.left[n]) ||
+            bitsOf(expected.right[n]) != bitsOf(actual.right[n])) {
+            FAIL() << what << ": first difference at frame " << n << ": expected ("
+                   << expected.left[n] << ", " << expected.right[n] << "), got (" << actual.left[n]
+                   << ", " << actual.right[n] << ")";
+        }
+    }
+}
+
+template <class Sample>
+class Precision : public PluginTest {};
+using Precisions = ::testing::Types<float, double>;
+TYPED_TEST_SUITE(Precision, Precisions);
+
+template <class Sample>
+void processAll(vsthost::Plugin& plugin, Stereo<Sample>& in, Stereo<Sample>& out) {
+    processInBlocks(plugin, in, out, {static_cast<int>(in.frames())});
+}
+
+}  // namespace
+
+TEST_F(PluginTest, WorkedExampleIn32Bit) {
+    Stereo<float> in(6), out(6);
+    in.left[0] = 1.0f;
+    plugin->processReplacing(in.channels(), out.channels(), 6);
+    const float left[] = {1.0f, 0.0f, -0.0226757377f, -0.0215815417f, -0.0195117686f, -0.0175914951f};
+    for (int n = 0; n < 6; ++n) {
+        EXPECT_EQ(out.left[n], left[n]) << "frame " << n;
+        EXPECT_EQ(out.right[n], n == 0 ? 0.0f : -left[n]) << "frame " << n;
+    }
+}
+
+TEST_F(PluginTest, WorkedExampleIn64Bit) {
+    Stereo<double> in(6), out(6);
+    in.left[0] = 1.0;
+    plugin->processDoubleReplacing(in.channels(), out.channels(), 6);
+    const double left[] = {1.0, 0.0, -0.022675736961451247, -0.021581542669978044,
+                           -0.01951176950161941, -0.017591494425896005};
+    for (int n = 0; n < 6; ++n) {
+        EXPECT_EQ(out.left[n], left[n]) << "frame " << n;
+        EXPECT_EQ(out.right[n], n == 0 ? 0.0 : -left[n]) << "frame " << n;
+    }
+}
+
+TYPED_TEST(Precision, MatchesTheRecursionOnLongRandomSignals) {
+    // Also the guard against contraction: a fused multiply-add anywhere in the plug-in's loop
+    // changes low bits within a few frames of noise.
+    struct Setting {
+        float rate;
+        int strength;
+    };
+    const Setting settings[] = {{44100.0f, 1000}, {48000.0f, 0},     {96000.0f, 10000},
+                                {22050.0f, 5000}, {192000.0f, 1},    {44100.9f, 2500},
+                                {8000.0f, 3999},  {2128.0f, 1000}};
+    std::uint32_t seed = 1;
+    for (const Setting& s : settings) {
+        vsthost::Host host;
+        auto plugin = makeInstance(host);
+        plugin->setSampleRate(s.rate);
+        setStrength(*plugin, s.strength);
+        auto in = randomSignal<TypeParam>(1 << 15, seed++);
+        Stereo<TypeParam> expected(in.frames()), actual(in.frames());
+        ReferenceCrossfeed reference(static_cast<std::uint32_t>(s.rate), s.strength);
+        reference.process(in, expected);
+        processInBlocks(*plugin, in, actual, {1, 512, 3, 1000, 64, 2, 4096});
+        expectSameBits(expected, actual,
+                       "rate " + std::to_string(s.rate) + " strength " + std::to_string(s.strength));
+    }
+}
+
+TYPED_TEST(Precision, AnyBlockSplitGivesTheSameBits) {
+    auto in = randomSignal<TypeParam>(20000, 7);
+    Stereo<TypeParam> whole(in.frames());
+    processAll(*this->plugin, in, whole);
+    const std::vector<std::vector<int>> splits = {{1}, {2}, {3}, {5, 1, 700, 2, 33, 4096, 13}};
+    for (const auto& split : splits) {
+        vsthost::Host host;
+        auto plugin = makeInstance(host);
+        Stereo<TypeParam> pieces(in.frames());
+        processInBlocks(*plugin, in, pieces, split);
+        expectSameBits(whole, pieces, "split starting " + std::to_string(split[0]));
+    }
+}
+
+TYPED_TEST(Precision, InPlaceEqualsSeparateBuffers) {
+    auto in = randomSignal<TypeParam>(5000, 11);
+    Stereo<TypeParam> separate(in.frames());
+    processAll(*this->plugin, in, separate);
+
+    vsthost::Host host;
+    auto plugin = makeInstance(host);
+    Stereo<TypeParam> inPlace = in;
+    processAll(*plugin, inPlace, inPlace);
+    expectSameBits(separate, inPlace, "in place");
+}
+
+TYPED_TEST(Precision, ZeroOrNegativeFrameCountsTouchNoSample) {
+    Stereo<TypeParam> in(8), out(8);
+    for (auto& v : out.left) v = TypeParam(7);
+    for (auto& v : out.right) v = TypeParam(7);
+    for (VstInt32 count : {0, -1, -1000, std::numeric_limits<VstInt32>::min()}) {
+        if constexpr (std::is_same_v<TypeParam, float>) {
+            this->plugin->processReplacing(in.channels(), out.channels(), count);
+        } else {
+            this->plugin->processDoubleReplacing(in.channels(), out.channels(), count);
+        }
+    }
+    for (auto v : out.left) EXPECT_EQ(v, TypeParam(7));
+    for (auto v : out.right) EXPECT_EQ(v, TypeParam(7));
+}
+
+TYPED_TEST(Precision, StrengthZeroPassesTheInputThrough) {
+    setStrength(*this->plugin, 0);
+    auto in = randomSignal<TypeParam>(4000, 3);
+    in.left[5] = -TypeParam(0);
+    in.right[6] = -TypeParam(0);
+    Stereo<TypeParam> out(in.frames());
+    processAll(*this->plugin, in, out);
+    for (std::size_t n = 0; n < in.frames(); ++n) {
+        ASSERT_EQ(out.left[n], in.left[n]) << n;
+        ASSERT_EQ(out.right[n], in.right[n]) << n;
+    }
+    // The correction is +0.0, so a negative zero comes out positive.
+    EXPECT_FALSE(std::signbit(out.left[5]));
+    EXPECT_FALSE(std::signbit(out.right[6]));
+}
+
+TYPED_TEST(Precision, TheRateIsTruncatedBeforeComparing) {
+    auto in = randomSignal<TypeParam>(3000, 5);
+    Stereo<TypeParam> at44100(in.frames()), atFraction(in.frames());
+    processAll(*this->plugin, in, at44100);
+
+    vsthost::Host host;
+    auto plugin = makeInstance(host);
+    plugin->setSampleRate(44100.9f);
+    processAll(*plugin, in, atFraction);
+    expectSameBits(at44100, atFraction, "44100.9 Hz");
+}
+
+TYPED_TEST(Precision, ARateChangeWithinTheSameWholeHertzKeepsTheState) {
+    auto in = randomSignal<TypeParam>(3000, 9);
+    Stereo<TypeParam> whole(in.frames());
+    processAll(*this->plugin, in, whole);
+
+    vsthost::Host host;
+    auto moved = makeInstance(host);
+    Stereo<TypeParam> halves(in.frames());
+    if constexpr (std::is_same_v<TypeParam, float>) {
+        moved->processReplacing(in.channels(), halves.channels(), 1500);
+        moved->setSampleRate(44100.5f);
+        moved->processReplacing(in.channelsFrom(1500), halves.channelsFrom(1500), 1500);
+    } else {
+        moved->processDoubleReplacing(in.channels(), halves.channels(), 1500);
+        moved->setSampleRate(44100.5f);
+        moved->processDoubleReplacing(in.channelsFrom(1500), halves.channelsFrom(1500), 1500);
+    }
+    expectSameBits(whole, halves, "44100 -> 44100.5 between blocks");
+}
+
+TYPED_TEST(Precision, ANewRateZeroesTheStateAndRecomputes) {
+    auto warmup = randomSignal<TypeParam>(1000, 21);
+    auto in = randomSignal<TypeParam>(2000, 22);
+    Stereo<TypeParam> scratch(warmup.frames()), afterChange(in.frames()), fresh(in.frames());
+    processAll(*this->plugin, warmup, scratch);
+    this->plugin->setSampleRate(48000.0f);
+    processAll(*this->plugin, in, afterChange);
+
+    vsthost::Host host;
+    auto plugin = makeInstance(host);
+    plugin->setSampleRate(48000.0f);
+    processAll(*plugin, in, fresh);
+    expectSameBits(fresh, afterChange, "after 44100 -> 48000");
+}
+
+TYPED_TEST(Precision, UnstableSettingsPassTheAudioThroughUnchanged) {
+    // At these settings the recursion would divide by zero or grow without bound.
+    struct Setting {
+        float rate;
+        int strength;
+    };
+    const Setting settings[] = {{16000.0f, 10000}, {20000.0f, 10000}, {0.0f, 1000},
+                                {0.5f, 1000},      {2127.0f, 0},      {2127.9f, 1000},
+                                {std::numeric_limits<float>::quiet_NaN(), 1000},
+                                {std::numeric_limits<float>::infinity(), 1000},
+                                {1e30f, 1000}};
+    for (const Setting& s : settings) {
+        vsthost::Host host;
+        auto plugin = makeInstance(host);
+        plugin->setSampleRate(s.rate);
+        setStrength(*plugin, s.strength);
+        auto in = randomSignal<TypeParam>(10000, 4);
+        in.left[17] = -TypeParam(0);
+        Stereo<TypeParam> out(in.frames());
+        processInBlocks(*plugin, in, out, {100, 7});
+        expectSameBits(in, out, "rate " + std::to_string(s.rate) + " strength " +
+                                    std::to_string(s.strength));
+    }
+}
+
+TYPED_TEST(Precision, TheFilterResumesWhenTheSettingBecomesStable) {
+    this->plugin->setSampleRate(16000.0f);
+    setStrength(*this->plugin, 10000);
+    auto in = randomSignal<TypeParam>(2000, 31);
+    Stereo<TypeParam> out(in.frames()), fresh(in.frames());
+    processAll(*this->plugin, in, out);
+    this->plugin->setSampleRate(44100.0f);
+    processAll(*this->plugin, in, out);
+
+    vsthost::Host host;
+    auto plugin = makeInstance(host);
+    setStrength(*plugin, 10000);
+    processAll(*plugin, in, fresh);
+    expectSameBits(fresh, out, "after moving to 44100 Hz");
+}
+
+TYPED_TEST(Precision, StableSettingsNearTheLimitStayFinite) {
+    // 2 * 10000 < 20001: poles inside the unit circle, however close.
+    this->plugin->setSampleRate(20001.0f);
+    setStrength(*this->plugin, 10000);
+    auto in = randomSignal<TypeParam>(1 << 16, 41);
+    Stereo<TypeParam> out(in.frames());
+    processAll(*this->plugin, in, out);
+    bool filtered = false;
+    for (std::size_t n = 0; n < in.frames(); ++n) {
+        ASSERT_TRUE(std::isfinite(out.left[n]) && std::isfinite(out.right[n])) << n;
+        filtered = filtered || out.left[n] != in.left[n];
+    }
+    EXPECT_TRUE(filtered);
+}
+
+TYPED_TEST(Precision, ANonFiniteSampleSpoilsOnlyItsOwnBlock) {
+    const TypeParam spoilers[] = {std::numeric_limits<TypeParam>::quiet_NaN(),
+                                  std::numeric_limits<TypeParam>::infinity(),
+                                  -std::numeric_limits<TypeParam>::infinity()};
+    for (TypeParam spoiler : spoilers) {
+        vsthost::Host host;
+        auto plugin = makeInstance(host);
+        auto first = randomSignal<TypeParam>(256, 51);
+        first.left[100] = spoiler;
+        Stereo<TypeParam> firstOut(first.frames());
+        processAll(*plugin, first, firstOut);
+        EXPECT_TRUE(std::isnan(firstOut.right[103])) << "the block itself stays as computed";
+
+        // The next block starts from a zeroed state: it equals a fresh instance's output.
+        auto second = randomSignal<TypeParam>(512, 52);
+        Stereo<TypeParam> secondOut(second.frames()), fresh(second.frames());
+        processAll(*plugin, second, secondOut);
+        vsthost::Host freshHost;
+        auto freshPlugin = makeInstance(freshHost);
+        processAll(*freshPlugin, second, fresh);
+        expectSameBits(fresh, secondOut, "after a non-finite sample");
+    }
+}
+
+TEST_F(PluginTest, SwitchingPrecisionContinuesTheSameRecursion) {
+    // One state serves both paths: an impulse in a 32-bit block rings on in a 64-bit block.
+    Stereo<float> in32(4), out32(4);
+    in32.left[0] = 1.0f;
+    plugin->processReplacing(in32.channels(), out32.channels(), 4);
+    Stereo<double> in64(4), out64(4);
+    plugin->processDoubleReplacing(in64.channels(), out64.channels(), 4);
+    EXPECT_LT(out64.left[0], 0.0);
+    EXPECT_EQ(out64.right[0], -out64.left[0]);
+}
+
+TEST_F(PluginTest, ANegativeRateWrapsToAHugeRateAndBarelyFilters) {
+    plugin->setSampleRate(-44100.0f);
+    auto in = randomSignal<double>(4000, 61);
+    Stereo<double> out(in.frames()), expected(in.frames());
+    processAll(*plugin, in, out);
+    ReferenceCrossfeed reference(4294923196u, 1000);
+    reference.process(in, expected);
+    expectSameBits(expected, out, "rate -44100");
+}
