@@ -19,6 +19,9 @@ namespace {
 // intended low-pass; at 0 it would divide by zero.
 constexpr std::uint32_t kMinimumRate = 2128;
 constexpr double kDecayRate = 2128.0;
+// A state below this is flushed to zero after a block: 1e-300 added to any sample a 64-bit
+// output could show beside a sound (above 1e-284) changes nothing.
+constexpr double kNegligibleState = 1e-300;
 
 template <class Sample>
 void passThrough(const Sample* inL, const Sample* inR, Sample* outL, Sample* outR,
@@ -72,13 +75,19 @@ void VaricCrossfeed::prepareBlock() {
 }
 
 void VaricCrossfeed::settleState() {
-    if (std::isfinite(stateLeft) && std::isfinite(stateRight) &&
-        std::isfinite(previousDifference)) {
+    if (!(std::isfinite(stateLeft) && std::isfinite(stateRight) &&
+          std::isfinite(previousDifference))) {
+        stateLeft = 0.0;
+        stateRight = 0.0;
+        previousDifference = 0.0;
         return;
     }
-    stateLeft = 0.0;
-    stateRight = 0.0;
-    previousDifference = 0.0;
+    // After a sound ends the state decays into subnormal numbers, where rounding can hold it
+    // for ever (a * s rounds to nothing) and every frame takes the processor's slow path.
+    // Far below anything an output can show, it is zero.
+    if (std::fabs(stateLeft) < kNegligibleState) stateLeft = 0.0;
+    if (std::fabs(stateRight) < kNegligibleState) stateRight = 0.0;
+    if (std::fabs(previousDifference) < kNegligibleState) previousDifference = 0.0;
 }
 
 void VaricCrossfeed::processReplacing(float** inputs, float** outputs, VstInt32 sampleFrames) {

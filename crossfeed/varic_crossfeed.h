@@ -50,7 +50,8 @@ protected:
     // reset, then the rate check.
     void prepareBlock();
     // After every block: a state that is no longer finite is zeroed, so one bad sample does
-    // not silence the effect for good.
+    // not silence the effect for good, and a decayed state is flushed to zero, so silence in
+    // gives silence out.
     void settleState();
     void resetFilter();
 
