@@ -62,6 +62,18 @@ bool AudioEffectX::copySpeaker(VstSpeakerProperties* to, VstSpeakerProperties* f
 
 bool AudioEffectX::matchArrangement(VstSpeakerArrangement** to, VstSpeakerArrangement* from) {
     if (from == nullptr) return false;
+    if (*to == from) {
+        // Matching a record onto itself: releasing `to` first would release `from` too, and
+        // the copy would then read freed memory. Copy into a new block first, then swap.
+        VstSpeakerArrangement* copy = nullptr;
+        if (!matchArrangement(&copy, from)) {
+            deallocateArrangement(&copy);
+            return false;
+        }
+        deallocateArrangement(to);
+        *to = copy;
+        return true;
+    }
     if (!deallocateArrangement(to)) return false;
     if (!allocateArrangement(to, from->numChannels)) return false;
     (*to)->type = from->type;
