@@ -84,10 +84,15 @@ void VaricCrossfeed::settleState() {
     }
     // After a sound ends the state decays into subnormal numbers, where rounding can hold it
     // for ever (a * s rounds to nothing) and every frame takes the processor's slow path.
-    // Far below anything an output can show, it is zero.
-    if (std::fabs(stateLeft) < kNegligibleState) stateLeft = 0.0;
-    if (std::fabs(stateRight) < kNegligibleState) stateRight = 0.0;
-    if (std::fabs(previousDifference) < kNegligibleState) previousDifference = 0.0;
+    // Far below anything an output can show, it is zero. All three go together: zeroing one
+    // while another still rings would send the tail down a path of its own, and outputs would
+    // then differ from the plain recursion by more than a flush to silence.
+    if (std::fabs(stateLeft) < kNegligibleState && std::fabs(stateRight) < kNegligibleState &&
+        std::fabs(previousDifference) < kNegligibleState) {
+        stateLeft = 0.0;
+        stateRight = 0.0;
+        previousDifference = 0.0;
+    }
 }
 
 void VaricCrossfeed::processReplacing(float** inputs, float** outputs, VstInt32 sampleFrames) {
