@@ -16,3 +16,9 @@ set(CMAKE_POSITION_INDEPENDENT_CODE ON)
 set(CMAKE_CXX_VISIBILITY_PRESET hidden)
 set(CMAKE_VISIBILITY_INLINES_HIDDEN ON)
 set(CMAKE_CXX_EXTENSIONS OFF)
+
+# On Windows every binary carries its own C++ runtime (libstdc++, libgcc, winpthread), so the
+# plug-in DLL and the test programs load on any Windows with nothing but its system DLLs.
+if(WIN32)
+    target_link_options(varic_build_flags INTERFACE -static)
+endif()
