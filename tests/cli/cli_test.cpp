@@ -318,6 +318,7 @@ TEST_F(CliTest, BadInputFailsWithOneLineAndWritesNothing) {
         {"strength not a number", {"render", in, out, "--strength", "nan"}, "--strength 'nan' is not a number"},
         {"parameter value above range", {"render", in, out, "--param", "0=1.5"}, "value 1.5 is out of range: valid 0 to 1"},
         {"parameter index beyond the last", {"render", in, out, "--param", "1=0.5"}, "--param index 1 is out of range: valid 0 to 0"},
+        {"interrupted in the middle", {"render", "--plugin", FAKE_GAIN, in, out, "--param", "Interrupt=1"}, "interrupted; nothing was written"},
         {"parameter name unknown", {"render", in, out, "--param", "Width=0.5"}, "has no parameter named 'Width'"},
         {"strength on a plug-in without it", {"render", "--plugin", FAKE_GAIN, in, out, "--strength", "10"}, "has no Strength parameter"},
         {"64-bit on a 32-bit plug-in", {"render", "--plugin", FAKE_GAIN, in, out, "--precision", "64"}, "cannot process 64-bit samples"},
@@ -428,6 +429,19 @@ TEST_F(CliTest, WithoutGnuplotTheResponseGoesToCsvWithAdvice) {
     EXPECT_NE(run.err.find("apt-get install gnuplot-nox"), std::string::npos) << run.err;
     EXPECT_FALSE(fs::exists(at("r.png")));
     EXPECT_NE(readFile(at("r.csv")).find("difference_db_strength_10"), std::string::npos);
+}
+
+TEST_F(CliTest, AFailingGnuplotLeavesNoPicture) {
+    const fs::path bin = root / "bin";
+    fs::create_directory(bin);
+    std::ofstream(bin / "gnuplot") << "#!/bin/sh\necho 'line 3: unknown terminal type' >&2\nexit 1\n";
+    fs::permissions(bin / "gnuplot", fs::perms::owner_all);
+    const Outcome run = varic({"response", "--strength", "10", "--plot", at("r.png")},
+                              "PATH=" + quoted(bin.string()));
+    EXPECT_NE(run.status, 0);
+    EXPECT_NE(run.err.find("gnuplot could not draw " + at("r.png") + ": line 3: unknown terminal type"),
+              std::string::npos) << run.err;
+    EXPECT_TRUE(snapshot(work).empty()) << "the picture or its temporary file was left behind";
 }
 
 // ---- demo ------------------------------------------------------------------------------------

@@ -107,9 +107,20 @@ void EffectInstance::requireStereo() const {
 }
 
 bool EffectInstance::canProcess(Precision precision) const {
-    // 32-bit audio always works: through the accumulating call if nothing else.
-    return precision == Precision::single || ((record().flags & effFlagsCanDoubleReplacing) != 0 &&
-                                              record().processDoubleReplacing != nullptr);
+    const AEffect& e = record();
+    if (precision == Precision::twice) {
+        return (e.flags & effFlagsCanDoubleReplacing) != 0 && e.processDoubleReplacing != nullptr;
+    }
+    // The accumulating call serves when there is no replacing one.
+    return ((e.flags & effFlagsCanReplacing) != 0 && e.processReplacing != nullptr) ||
+           e.process != nullptr;
+}
+
+void EffectInstance::requireProcessing(Precision precision) const {
+    if (canProcess(precision)) return;
+    throw Failure("plug-in " + path_ + " cannot process " +
+                  (precision == Precision::twice ? "64-bit samples; use --precision 32"
+                                                 : "32-bit samples"));
 }
 
 std::string EffectInstance::displayName() {
@@ -185,9 +196,6 @@ void EffectInstance::process(float** inputs, float** outputs, int frames) {
     if ((record().flags & effFlagsCanReplacing) != 0 && record().processReplacing != nullptr) {
         plugin_->processReplacing(inputs, outputs, frames);
         return;
-    }
-    if (record().process == nullptr) {
-        throw Failure("plug-in " + path_ + " offers no routine for 32-bit audio");
     }
     std::fill(outputs[0], outputs[0] + frames, 0.0f);
     std::fill(outputs[1], outputs[1] + frames, 0.0f);

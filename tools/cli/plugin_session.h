@@ -52,6 +52,8 @@ public:
     // Throws unless the effect has exactly two inputs and two outputs.
     void requireStereo() const;
     bool canProcess(Precision precision) const;
+    // Throws unless canProcess(precision).
+    void requireProcessing(Precision precision) const;
     // The effect's name, else its product string, else the binary's file name.
     std::string displayName();
 
@@ -72,8 +74,9 @@ public:
     void start();
     void stop();
 
-    // Processes one block into separate output buffers. Effects without replacing processing
-    // get the accumulating call onto zeroed outputs.
+    // Processes one block into separate output buffers, in a precision the effect can
+    // process. Effects without replacing processing get the accumulating call onto zeroed
+    // outputs.
     void process(float** inputs, float** outputs, int frames);
     void process(double** inputs, double** outputs, int frames);
 

@@ -137,10 +137,7 @@ RenderResult render(const RenderJob& job) {
     settings.precision = job.precision ? (*job.precision == 64 ? Precision::twice : Precision::single)
                          : doubleInput && effect.canProcess(Precision::twice) ? Precision::twice
                                                                               : Precision::single;
-    if (!effect.canProcess(settings.precision)) {
-        throw Failure("plug-in " + job.plugin +
-                      " cannot process 64-bit samples; use --precision 32");
-    }
+    effect.requireProcessing(settings.precision);
     effect.setSettings(settings);
     if (job.strength) effect.setStrength(*job.strength);
     for (const std::string& spec : job.params) effect.setParameterSpec(spec);

@@ -95,6 +95,7 @@ ImpulseResponse measureImpulse(const PluginBinary& binary, int sampleRate,
     effect.requireStereo();
     // 64-bit when offered: the measurement then carries no rounding of 32-bit samples.
     settings.precision = effect.canProcess(Precision::twice) ? Precision::twice : Precision::single;
+    effect.requireProcessing(settings.precision);
     effect.setSettings(settings);
     if (strength) effect.setStrength(*strength);
     ImpulseResponse response;
