@@ -196,19 +196,25 @@ TEST_F(CliTest, RenderEqualsTheHostLibraryBitForBit) {
         int block;
         std::optional<int> strength;
     };
+    // clang-format off
     const Row rows[] = {
         {"32-bit, blocks of 4096, default strength", 32, 4096, std::nullopt},
         {"32-bit, odd blocks of 777, strength 37", 32, 777, 37},
         {"64-bit, blocks of 4096, strength 37", 64, 4096, 37},
         {"64-bit, odd blocks of 1001, default strength", 64, 1001, std::nullopt},
     };
+    // clang-format on
     constexpr int kRate = 48000;
     const std::vector<double> signal = noise(20000, 2, 7, 0.5);
     for (const Row& row : rows) {
         const int subtype = row.precision == 64 ? SF_FORMAT_DOUBLE : SF_FORMAT_FLOAT;
         writeSound(at("in.wav"), SF_FORMAT_WAV | subtype, kRate, 2, signal);
-        std::vector<std::string> words = {"render", at("in.wav"), at("out.wav"), "--precision",
-                                          std::to_string(row.precision), "--block",
+        std::vector<std::string> words = {"render",
+                                          at("in.wav"),
+                                          at("out.wav"),
+                                          "--precision",
+                                          std::to_string(row.precision),
+                                          "--block",
                                           std::to_string(row.block)};
         if (row.strength) {
             words.push_back("--strength");
@@ -253,7 +259,8 @@ TEST_F(CliTest, OutputBeyondFullScaleIsClippedAndReportedInIntegerFormats) {
     // The fake gain doubles the signal: a sine at 0.8 reaches 1.6.
     std::vector<double> sine(2 * 4410);
     for (std::size_t n = 0; n < sine.size() / 2; ++n) {
-        sine[2 * n] = sine[2 * n + 1] = 0.8 * std::sin(2.0 * std::numbers::pi * 441.0 * n / 44100.0);
+        sine[2 * n] = sine[2 * n + 1] =
+            0.8 * std::sin(2.0 * std::numbers::pi * 441.0 * n / 44100.0);
     }
     writeSound(at("loud.wav"), SF_FORMAT_WAV | SF_FORMAT_PCM_16, 44100, 2, sine);
 
@@ -269,7 +276,8 @@ TEST_F(CliTest, OutputBeyondFullScaleIsClippedAndReportedInIntegerFormats) {
         ASSERT_EQ(pcm.samples[i], expected) << "sample " << i << ": clipped, not wrapped around";
     }
 
-    const Outcome kept = varic({"render", "--plugin", FAKE_GAIN, at("loud.wav"), at("float.wav"), "--float"});
+    const Outcome kept =
+        varic({"render", "--plugin", FAKE_GAIN, at("loud.wav"), at("float.wav"), "--float"});
     ASSERT_EQ(kept.status, 0) << kept.err;
     EXPECT_EQ(kept.err, "");
     const Sound floats = readSound(at("float.wav"));
@@ -295,6 +303,7 @@ TEST_F(CliTest, BadInputFailsWithOneLineAndWritesNothing) {
     };
     const std::string in = "@/in.wav";
     const std::string out = "@/out.wav";
+    // clang-format off
     const std::vector<Row> rows = {
         {"missing input", {"render", "@/none.wav", out}, "none.wav: no such file"},
         {"input is no sound file", {"render", "@/notes.txt", out}, "not a sound file"},
@@ -329,6 +338,7 @@ TEST_F(CliTest, BadInputFailsWithOneLineAndWritesNothing) {
         {"response with strength above range", {"response", "--strength", "10,200", "--csv", "@/r.csv"}, "--strength 200 is out of range"},
         {"plot neither png nor svg", {"response", "--plot", "@/r.jpg"}, "must be a .png or .svg file"},
     };
+    // clang-format on
     const auto expand = [this](std::string text) {
         for (std::size_t at = text.find('@'); at != std::string::npos; at = text.find('@'))
             text.replace(at, 1, work.string());
@@ -342,7 +352,8 @@ TEST_F(CliTest, BadInputFailsWithOneLineAndWritesNothing) {
         EXPECT_NE(run.status, 0) << row.name;
         EXPECT_NE(run.err.find(expand(row.message)), std::string::npos)
             << row.name << ": got " << run.err;
-        EXPECT_EQ(std::count(run.err.begin(), run.err.end(), '\n'), 1) << row.name << ": " << run.err;
+        EXPECT_EQ(std::count(run.err.begin(), run.err.end(), '\n'), 1)
+            << row.name << ": " << run.err;
         EXPECT_EQ(run.err.rfind("varic: ", 0), 0u) << row.name << ": " << run.err;
         EXPECT_EQ(snapshot(work), before) << row.name << ": the folder changed";
     }
@@ -355,25 +366,43 @@ TEST_F(CliTest, InfoJsonShowsThePluginsIdentity) {
         const char* plugin;
         std::vector<const char*> fields;
     };
+    // clang-format off
     const Row rows[] = {
-        {VARIC_PLUGIN_BUILT,
-         {R"("effectName": "Varic Crossfeed")", R"("productString": "Varic Crossfeed")",
-          R"("vendorString": "Nalt")", R"("vendorVersion": 1000)", R"("uniqueId": 1851159160)",
-          R"("uniqueIdChars": "nVrx")", R"("version": 1)", R"("vstVersion": 2400)",
-          R"("category": 0)", R"("numInputs": 2)", R"("numOutputs": 2)", R"("flags": 4112)",
-          R"("flagNames": ["canReplacing", "canDoubleReplacing"])",
-          R"({"index": 0, "name": "Varic Crossfeed"})",
-          R"({"index": 0, "name": "Strength ", "display": "10", "label": "", "value": 0.099999994, "automatable": true})",
-          R"("receiveVstMidiEvent": 0)"}},
-        {FAKE_GAIN, {R"("uniqueIdChars": "Gain")", R"("flagNames": ["canReplacing"])", R"("name": "Gain")"}},
+        {VARIC_PLUGIN_BUILT, {
+            R"("effectName": "Varic Crossfeed")",
+            R"("productString": "Varic Crossfeed")",
+            R"("vendorString": "Nalt")",
+            R"("vendorVersion": 1000)",
+            R"("uniqueId": 1851159160)",
+            R"("uniqueIdChars": "nVrx")",
+            R"("version": 1)",
+            R"("vstVersion": 2400)",
+            R"("category": 0)",
+            R"("numInputs": 2)",
+            R"("numOutputs": 2)",
+            R"("flags": 4112)",
+            R"("flagNames": ["canReplacing", "canDoubleReplacing"])",
+            R"({"index": 0, "name": "Varic Crossfeed"})",
+            R"({"index": 0, "name": "Strength ", "display": "10", "label": "", "value": 0.099999994, "automatable": true})",
+            R"("receiveVstMidiEvent": 0)",
+        }},
+        {FAKE_GAIN, {
+            R"("uniqueIdChars": "Gain")",
+            R"("flagNames": ["canReplacing"])",
+            R"({"index": 0, "name": "Gain")",
+            R"({"index": 1, "name": "Interrupt")",
+        }},
     };
+    // clang-format on
     for (const Row& row : rows) {
         const Outcome run = varic({"info", row.plugin, "--json"});
         ASSERT_EQ(run.status, 0) << row.plugin << ": " << run.err;
         EXPECT_EQ(run.out.front(), '{');
         EXPECT_EQ(run.out.substr(run.out.size() - 2), "}\n");
         for (const char* field : row.fields) {
-            EXPECT_NE(run.out.find(field), std::string::npos) << row.plugin << ": no " << field << " in\n" << run.out;
+            EXPECT_NE(run.out.find(field), std::string::npos)
+                << row.plugin << ": no " << field << " in\n"
+                << run.out;
         }
     }
 }
@@ -397,8 +426,8 @@ std::vector<std::vector<std::string>> csvRows(const std::string& text) {
 TEST_F(CliTest, MeasuredResponseMatchesTheFiltersAnalyticGain) {
     const int strengths[] = {0, 10, 50, 100};
     for (const int rate : {44100, 48000}) {
-        const Outcome run = varic({"response", "--rate", std::to_string(rate), "--strength", "0,10,50,100",
-                               "--csv", at("r.csv")});
+        const Outcome run = varic({"response", "--rate", std::to_string(rate), "--strength",
+                                   "0,10,50,100", "--csv", at("r.csv")});
         ASSERT_EQ(run.status, 0) << run.err;
         const auto rows = csvRows(readFile(at("r.csv")));
         ASSERT_GT(rows.size(), 100u);
@@ -408,23 +437,46 @@ TEST_F(CliTest, MeasuredResponseMatchesTheFiltersAnalyticGain) {
         ASSERT_EQ(std::stod(rows[1][0]), 0.0);
         ASSERT_EQ(std::stod(rows.back()[0]), rate / 2.0);
         for (std::size_t s = 0; s < std::size(strengths); ++s) {
-            const std::string row = std::to_string(rate) + " Hz, strength " + std::to_string(strengths[s]);
+            const std::string row =
+                std::to_string(rate) + " Hz, strength " + std::to_string(strengths[s]);
             const double stored = strengths[s] * 100.0;  // the effect's internal 0..10000
             const double a = 2128.0 / rate;
             const double b = stored / rate;
             const double atZero = 20.0 * std::log10(2128.0 / (2128.0 + 2.0 * stored));
             const double atNyquist = 20.0 * std::log10((2.0 - a) / (2.0 - a + 2.0 * b));
-            EXPECT_NEAR(std::stod(rows[1][2 + 2 * s]), atZero, 0.05) << row << ", difference at 0 Hz";
-            EXPECT_NEAR(std::stod(rows.back()[2 + 2 * s]), atNyquist, 0.05) << row << ", difference at Nyquist";
+            EXPECT_NEAR(std::stod(rows[1][2 + 2 * s]), atZero, 0.05)
+                << row << ", difference at 0 Hz";
+            EXPECT_NEAR(std::stod(rows.back()[2 + 2 * s]), atNyquist, 0.05)
+                << row << ", difference at Nyquist";
             for (std::size_t r = 1; r < rows.size(); ++r) {
-                ASSERT_NEAR(std::stod(rows[r][1 + 2 * s]), 0.0, 0.001) << row << ", sum at " << rows[r][0] << " Hz";
+                ASSERT_NEAR(std::stod(rows[r][1 + 2 * s]), 0.0, 0.001)
+                    << row << ", sum at " << rows[r][0] << " Hz";
             }
         }
     }
 }
 
+TEST_F(CliTest, AnotherEffectIsMeasuredAtItsOwnSetting) {
+    // The fake gain doubles both channels: +6.02 dB for sum and difference, at every frequency.
+    const Outcome run = varic({"response", "--plugin", FAKE_GAIN, "--csv", at("r.csv")});
+    ASSERT_EQ(run.status, 0) << run.err;
+    const auto rows = csvRows(readFile(at("r.csv")));
+    ASSERT_EQ(rows[0], (std::vector<std::string>{"frequency_hz", "sum_db_default",
+                                                 "difference_db_default"}));
+    for (std::size_t r = 1; r < rows.size(); ++r) {
+        ASSERT_NEAR(std::stod(rows[r][1]), 20.0 * std::log10(2.0), 1e-4)
+            << "sum at " << rows[r][0] << " Hz";
+        ASSERT_NEAR(std::stod(rows[r][2]), 20.0 * std::log10(2.0), 1e-4)
+            << "difference at " << rows[r][0] << " Hz";
+    }
+    EXPECT_NE(varic({"response", "--plugin", FAKE_GAIN, "--strength", "10"})
+                  .err.find("has no Strength parameter"),
+              std::string::npos);
+}
+
 TEST_F(CliTest, WithoutGnuplotTheResponseGoesToCsvWithAdvice) {
-    const Outcome run = varic({"response", "--strength", "10", "--plot", at("r.png")}, "PATH=/nonexistent");
+    const Outcome run =
+        varic({"response", "--strength", "10", "--plot", at("r.png")}, "PATH=/nonexistent");
     EXPECT_NE(run.status, 0);
     EXPECT_NE(run.err.find("apt-get install gnuplot-nox"), std::string::npos) << run.err;
     EXPECT_FALSE(fs::exists(at("r.png")));
@@ -434,13 +486,16 @@ TEST_F(CliTest, WithoutGnuplotTheResponseGoesToCsvWithAdvice) {
 TEST_F(CliTest, AFailingGnuplotLeavesNoPicture) {
     const fs::path bin = root / "bin";
     fs::create_directory(bin);
-    std::ofstream(bin / "gnuplot") << "#!/bin/sh\necho 'line 3: unknown terminal type' >&2\nexit 1\n";
+    std::ofstream(bin / "gnuplot")
+        << "#!/bin/sh\necho 'line 3: unknown terminal type' >&2\nexit 1\n";
     fs::permissions(bin / "gnuplot", fs::perms::owner_all);
     const Outcome run = varic({"response", "--strength", "10", "--plot", at("r.png")},
                               "PATH=" + quoted(bin.string()));
     EXPECT_NE(run.status, 0);
-    EXPECT_NE(run.err.find("gnuplot could not draw " + at("r.png") + ": line 3: unknown terminal type"),
-              std::string::npos) << run.err;
+    EXPECT_NE(
+        run.err.find("gnuplot could not draw " + at("r.png") + ": line 3: unknown terminal type"),
+        std::string::npos)
+        << run.err;
     EXPECT_TRUE(snapshot(work).empty()) << "the picture or its temporary file was left behind";
 }
 

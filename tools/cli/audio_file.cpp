@@ -83,8 +83,8 @@ SoundReader::SoundReader(const std::string& path) : path_(path) {
     if (descriptor < 0) throw Failure("cannot read " + path + ": " + std::strerror(errno));
     file_ = sf_open_fd(descriptor, SFM_READ, &info_, SF_TRUE);
     if (file_ == nullptr) {
-        throw Failure(path + ": not a sound file in a format varic reads (" +
-                      sf_strerror(nullptr) + ")");
+        throw Failure(path + ": not a sound file in a format varic reads (" + sf_strerror(nullptr) +
+                      ")");
     }
 }
 
@@ -120,20 +120,21 @@ int chooseOutputFormat(int inputFormat, const std::string& outputPath, int sampl
         if (named != 0) container = named;
     }
     const int samples = sampleType != 0 ? sampleType : (inputFormat & SF_FORMAT_SUBMASK);
-    const int endian = container == (inputFormat & SF_FORMAT_TYPEMASK)
-                           ? (inputFormat & SF_FORMAT_ENDMASK) : 0;
+    const int endian =
+        container == (inputFormat & SF_FORMAT_TYPEMASK) ? (inputFormat & SF_FORMAT_ENDMASK) : 0;
     const int format = container | samples | endian;
     if (canHold(format)) return format;
     if (canHold(container | samples)) return container | samples;
 
     static const std::pair<const char*, int> choices[] = {
-        {"--pcm16", SF_FORMAT_PCM_16}, {"--pcm24", SF_FORMAT_PCM_24},
-        {"--pcm32", SF_FORMAT_PCM_32}, {"--float", SF_FORMAT_FLOAT},
+        {"--pcm16", SF_FORMAT_PCM_16},  {"--pcm24", SF_FORMAT_PCM_24},
+        {"--pcm32", SF_FORMAT_PCM_32},  {"--float", SF_FORMAT_FLOAT},
         {"--double", SF_FORMAT_DOUBLE},
     };
     std::string offered;
     for (const auto& [option, type] : choices) {
-        if (canHold(container | type)) offered += (offered.empty() ? "" : ", ") + std::string(option);
+        if (canHold(container | type))
+            offered += (offered.empty() ? "" : ", ") + std::string(option);
     }
     std::string message = outputPath + ": a " + containerName(container) + " file cannot hold " +
                           sampleTypeName(samples) + " samples";

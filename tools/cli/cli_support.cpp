@@ -77,8 +77,8 @@ std::vector<std::string> Arguments::values(const std::string& name) const {
 
 void Arguments::expectOperands(std::size_t least, std::size_t most, const std::string& what) const {
     if (operands_.size() > most) {
-        throw UsageError("'" + command_ + "' takes " + what + "; unexpected '" +
-                         operands_[most] + "'");
+        throw UsageError("'" + command_ + "' takes " + what + "; unexpected '" + operands_[most] +
+                         "'");
     }
     if (operands_.size() < least) throw UsageError("'" + command_ + "' needs " + what);
 }
@@ -103,15 +103,15 @@ double parseNumberInRange(const std::string& text, const std::string& what, doub
                           double high) {
     const double value = parseNumber(text, what);
     if (value < low || value > high) {
-        throw Failure(what + " " + text + " is out of range: valid " + formatNumber(low) +
-                      " to " + formatNumber(high));
+        throw Failure(what + " " + text + " is out of range: valid " + formatNumber(low) + " to " +
+                      formatNumber(high));
     }
     return value;
 }
 
 long parseIntegerInRange(const std::string& text, const std::string& what, long low, long high) {
-    const double value = parseNumberInRange(text, what, static_cast<double>(low),
-                                            static_cast<double>(high));
+    const double value =
+        parseNumberInRange(text, what, static_cast<double>(low), static_cast<double>(high));
     if (value != std::floor(value)) throw Failure(what + " " + text + " is not a whole number");
     return static_cast<long>(value);
 }
@@ -149,7 +149,9 @@ std::string extensionOf(const std::string& path) {
     return extension;
 }
 
-std::string stemOf(const std::string& path) { return std::filesystem::path(path).stem().string(); }
+std::string stemOf(const std::string& path) {
+    return std::filesystem::path(path).stem().string();
+}
 
 std::optional<std::string> findProgram(const std::string& name) {
     const char* searchPath = std::getenv("PATH");
@@ -181,9 +183,8 @@ PendingFile::PendingFile(const std::string& finalPath) : finalPath_(finalPath) {
     // mkstemp makes the file private; the finished file gets the usual permissions.
     const mode_t mask = ::umask(0);
     ::umask(mask);
-    if (::fchmod(descriptor_, 0666 & ~mask) != 0) {
-        // Harmless: the file stays readable by its owner.
-    }
+    // A failure is harmless: the file then stays readable by its owner only.
+    (void)::fchmod(descriptor_, 0666 & ~mask);
 }
 
 PendingFile::~PendingFile() {
@@ -210,11 +211,11 @@ void PendingFile::commit() {
 
 ScratchDirectory::ScratchDirectory() {
     const char* base = std::getenv("TMPDIR");
-    std::string pattern = std::string(base != nullptr && *base != '\0' ? base : "/tmp") +
-                          "/varic-XXXXXX";
+    std::string pattern =
+        std::string(base != nullptr && *base != '\0' ? base : "/tmp") + "/varic-XXXXXX";
     if (::mkdtemp(pattern.data()) == nullptr) {
-        throw Failure("cannot make a scratch directory in " + pattern.substr(0, pattern.rfind('/')) +
-                      ": " + std::strerror(errno));
+        throw Failure("cannot make a scratch directory in " +
+                      pattern.substr(0, pattern.rfind('/')) + ": " + std::strerror(errno));
     }
     path_ = pattern;
 }
@@ -238,7 +239,9 @@ void writeTextFile(const std::string& path, const std::string& text) {
 
 namespace {
 volatile std::sig_atomic_t interruptSignal = 0;
-extern "C" void noteInterrupt(int signal) { interruptSignal = signal; }
+extern "C" void noteInterrupt(int signal) {
+    interruptSignal = signal;
+}
 }  // namespace
 
 void catchInterrupts() {

@@ -33,7 +33,9 @@ double pluck(double t, double frequency, double decay) {
     return attack * std::exp(-t * decay) * tone;
 }
 
-double midiFrequency(int note) { return 440.0 * std::pow(2.0, (note - 69) / 12.0); }
+double midiFrequency(int note) {
+    return 440.0 * std::pow(2.0, (note - 69) / 12.0);
+}
 
 // Left: a guitar-like arpeggio. Right: a hi-hat and a high counter-melody. Both: a bass line,
 // so the picture has a centre too. Deterministic, so every run writes the same file.
@@ -61,7 +63,8 @@ void synthesise(std::vector<float>& interleaved) {
         noise = noise * 1664525u + 1013904223u;
         const double white = static_cast<double>(noise >> 8) / 8388608.0 - 1.0;
         const double hat = 0.10 * hatEnvelope * white;
-        const double bassTone = 0.20 * pluck(inBar, midiFrequency(bass[static_cast<int>(t / 2.0) % 4]), 1.2);
+        const double bassTone =
+            0.20 * pluck(inBar, midiFrequency(bass[static_cast<int>(t / 2.0) % 4]), 1.2);
 
         // Short fades at both ends, so the file starts and ends in silence.
         const double fade = std::min({1.0, t / 0.01, (kSeconds - t) / 0.05});
@@ -110,10 +113,12 @@ int runDemo(const std::vector<std::string>& words) {
 
     std::printf("varic demo: %s of hard-panned stereo through %s%s\n",
                 (formatNumber(rendered.seconds) + " s").c_str(), rendered.effectName.c_str(),
-                rendered.strengthDisplay.empty() ? ""
-                                                 : (" at Strength " + rendered.strengthDisplay).c_str());
-    std::printf("  %-28s the test signal: guitar left, hi-hat and melody right, bass in the centre\n",
-                input.c_str());
+                rendered.strengthDisplay.empty()
+                    ? ""
+                    : (" at Strength " + rendered.strengthDisplay).c_str());
+    std::printf(
+        "  %-28s the test signal: guitar left, hi-hat and melody right, bass in the centre\n",
+        input.c_str());
     std::printf("  %-28s the same through the crossfeed; compare the two on headphones\n",
                 output.c_str());
     if (plotted) {

@@ -32,16 +32,26 @@ constexpr FlagName kFlagNames[] = {
 };
 
 constexpr const char* kCategoryNames[] = {
-    "unknown",     "effect",     "synth",       "analysis",        "mastering", "spacializer",
+    "unknown",     "effect",          "synth",       "analysis",        "mastering", "spacializer",
     "room effect", "surround effect", "restoration", "offline process", "shell",     "generator",
 };
 
 // Texts hosts commonly ask with effCanDo; the answer is 1 (yes), -1 (no) or 0 (don't know).
 constexpr const char* kCanDoTexts[] = {
-    "sendVstEvents",     "sendVstMidiEvent",  "receiveVstEvents", "receiveVstMidiEvent",
-    "receiveVstTimeInfo", "offline",          "midiProgramNames", "bypass",
-    "1in1out",           "2in2out",           "noRealTime",       "plugAsChannelInsert",
-    "plugAsSend",        "mixDynamic",
+    "sendVstEvents",
+    "sendVstMidiEvent",
+    "receiveVstEvents",
+    "receiveVstMidiEvent",
+    "receiveVstTimeInfo",
+    "offline",
+    "midiProgramNames",
+    "bypass",
+    "1in1out",
+    "2in2out",
+    "noRealTime",
+    "plugAsChannelInsert",
+    "plugAsSend",
+    "mixDynamic",
 };
 
 std::string fourChars(VstInt32 id) {
@@ -69,7 +79,8 @@ std::vector<std::string> flagNames(VstInt32 flags) {
     }
     for (int bit = 0; bit < 32; ++bit) {
         const auto mask = static_cast<VstInt32>(1u << bit);
-        if ((flags & mask) != 0 && (known & mask) == 0) names.push_back("bit" + std::to_string(bit));
+        if ((flags & mask) != 0 && (known & mask) == 0)
+            names.push_back("bit" + std::to_string(bit));
     }
     return names;
 }
@@ -154,7 +165,8 @@ Description describe(EffectInstance& effect) {
     }
     if (e.numPrograms > 0) plugin.dispatch(effSetProgram, 0, d.currentProgram);
     for (int i = 0; i < e.numParams; ++i) {
-        d.parameters.push_back({i, plugin.text(effGetParamName, i), plugin.text(effGetParamDisplay, i),
+        d.parameters.push_back({i, plugin.text(effGetParamName, i),
+                                plugin.text(effGetParamDisplay, i),
                                 plugin.text(effGetParamLabel, i), plugin.getParameter(i),
                                 plugin.dispatch(effCanBeAutomated, i) != 0});
     }
@@ -171,7 +183,8 @@ void printText(const Description& d) {
     std::printf("plug-in:        %s\n", d.path.c_str());
     std::printf("effect:         %s\n", d.effectName.c_str());
     std::printf("product:        %s\n", d.productName.c_str());
-    std::printf("vendor:         %s (version %ld)\n", d.vendor.c_str(), static_cast<long>(d.vendorVersion));
+    std::printf("vendor:         %s (version %ld)\n", d.vendor.c_str(),
+                static_cast<long>(d.vendorVersion));
     std::printf("unique ID:      %d '%s'\n", d.uniqueId, fourChars(d.uniqueId).c_str());
     std::printf("version:        %d\n", d.version);
     std::printf("VST version:    %ld\n", static_cast<long>(d.vstVersion));
@@ -181,7 +194,8 @@ void printText(const Description& d) {
     std::printf("flags:          0x%X %s\n", static_cast<unsigned>(d.flags), flags.c_str());
     std::printf("programs:       %zu\n", d.programs.size());
     for (const Program& p : d.programs) {
-        std::printf("  %3d%s %s\n", p.index, p.index == d.currentProgram ? "*" : " ", p.name.c_str());
+        std::printf("  %3d%s %s\n", p.index, p.index == d.currentProgram ? "*" : " ",
+                    p.name.c_str());
     }
     std::printf("parameters:     %zu\n", d.parameters.size());
     for (const Parameter& p : d.parameters) {
@@ -198,7 +212,8 @@ void printText(const Description& d) {
 
 void printJson(const Description& d) {
     std::string out = "{\n";
-    const auto field = [&out](const std::string& name, const std::string& value, bool last = false) {
+    const auto field = [&out](const std::string& name, const std::string& value,
+                              bool last = false) {
         out += "  " + jsonString(name) + ": " + value + (last ? "\n" : ",\n");
     };
     field("path", jsonString(d.path));
@@ -217,21 +232,24 @@ void printJson(const Description& d) {
     field("initialDelay", std::to_string(d.initialDelay));
     field("flags", std::to_string(d.flags));
     std::string names;
-    for (const std::string& name : flagNames(d.flags)) names += (names.empty() ? "" : ", ") + jsonString(name);
+    for (const std::string& name : flagNames(d.flags))
+        names += (names.empty() ? "" : ", ") + jsonString(name);
     field("flagNames", "[" + names + "]");
     field("currentProgram", std::to_string(d.currentProgram));
     std::string programs;
     for (const Program& p : d.programs) {
-        programs += std::string(programs.empty() ? "" : ",") + "\n    {\"index\": " +
-                    std::to_string(p.index) + ", \"name\": " + jsonString(p.name) + "}";
+        programs += std::string(programs.empty() ? "" : ",") +
+                    "\n    {\"index\": " + std::to_string(p.index) +
+                    ", \"name\": " + jsonString(p.name) + "}";
     }
     field("programs", "[" + programs + (programs.empty() ? "]" : "\n  ]"));
     std::string parameters;
     for (const Parameter& p : d.parameters) {
-        parameters += std::string(parameters.empty() ? "" : ",") + "\n    {\"index\": " +
-                      std::to_string(p.index) + ", \"name\": " + jsonString(p.name) +
-                      ", \"display\": " + jsonString(p.display) + ", \"label\": " +
-                      jsonString(p.label) + ", \"value\": " + floatText(p.value) +
+        parameters += std::string(parameters.empty() ? "" : ",") +
+                      "\n    {\"index\": " + std::to_string(p.index) +
+                      ", \"name\": " + jsonString(p.name) +
+                      ", \"display\": " + jsonString(p.display) +
+                      ", \"label\": " + jsonString(p.label) + ", \"value\": " + floatText(p.value) +
                       ", \"automatable\": " + (p.automatable ? "true" : "false") + "}";
     }
     field("parameters", "[" + parameters + (parameters.empty() ? "]" : "\n  ]"));

@@ -37,7 +37,9 @@ VstIntPtr copyHostString(void* buffer, const char* text) {
 
 }  // namespace
 
-std::string defaultPluginPath() { return VARIC_DEFAULT_PLUGIN; }
+std::string defaultPluginPath() {
+    return VARIC_DEFAULT_PLUGIN;
+}
 
 // ---- PluginBinary ----------------------------------------------------------------------------
 
@@ -67,21 +69,30 @@ EffectInstance::EffectInstance(const PluginBinary& binary, const HostSettings& s
     // The settings change only before start(), never while the effect may be asking.
     host_->setAnswer([this](const vsthost::HostRequest& request) -> VstIntPtr {
         switch (request.opcode) {
-            case audioMasterVersion: return kVstVersion;
-            case audioMasterGetSampleRate: return static_cast<VstIntPtr>(settings_.sampleRate);
-            case audioMasterGetBlockSize: return settings_.blockSize;
-            case audioMasterGetCurrentProcessLevel: return kProcessLevelOffline;
-            case audioMasterGetVendorString: return copyHostString(request.ptr, "Nalt");
-            case audioMasterGetProductString: return copyHostString(request.ptr, "varic");
-            case audioMasterGetVendorVersion: return 1000;
-            default: return 0;
+            case audioMasterVersion:
+                return kVstVersion;
+            case audioMasterGetSampleRate:
+                return static_cast<VstIntPtr>(settings_.sampleRate);
+            case audioMasterGetBlockSize:
+                return settings_.blockSize;
+            case audioMasterGetCurrentProcessLevel:
+                return kProcessLevelOffline;
+            case audioMasterGetVendorString:
+                return copyHostString(request.ptr, "Nalt");
+            case audioMasterGetProductString:
+                return copyHostString(request.ptr, "varic");
+            case audioMasterGetVendorVersion:
+                return 1000;
+            default:
+                return 0;
         }
     });
     std::string error;
     plugin_ = vsthost::Plugin::create(binary.library(), host_.get(), &error);
     if (!plugin_) {
         if (error.find("not a VST effect") != std::string::npos) {
-            throw Failure("plug-in " + path_ + " is not a VST effect: its record lacks the 'VstP' mark");
+            throw Failure("plug-in " + path_ +
+                          " is not a VST effect: its record lacks the 'VstP' mark");
         }
         if (error.find("no instance") != std::string::npos) {
             throw Failure("plug-in " + path_ + " made no instance: its entry returned null");
@@ -118,9 +129,9 @@ bool EffectInstance::canProcess(Precision precision) const {
 
 void EffectInstance::requireProcessing(Precision precision) const {
     if (canProcess(precision)) return;
-    throw Failure("plug-in " + path_ + " cannot process " +
-                  (precision == Precision::twice ? "64-bit samples; use --precision 32"
-                                                 : "32-bit samples"));
+    throw Failure(
+        "plug-in " + path_ + " cannot process " +
+        (precision == Precision::twice ? "64-bit samples; use --precision 32" : "32-bit samples"));
 }
 
 std::string EffectInstance::displayName() {
@@ -149,8 +160,9 @@ void EffectInstance::setStrength(double percent) {
 void EffectInstance::setParameterSpec(const std::string& spec) {
     const std::size_t equals = spec.find('=');
     if (equals == std::string::npos || equals == 0) {
-        throw UsageError("--param wants N=VALUE (a parameter index or name, a value 0 to 1), not '" +
-                         spec + "'");
+        throw UsageError(
+            "--param wants N=VALUE (a parameter index or name, a value 0 to 1), not '" + spec +
+            "'");
     }
     const std::string which = spec.substr(0, equals);
     const int count = record().numParams;
@@ -160,10 +172,11 @@ void EffectInstance::setParameterSpec(const std::string& spec) {
         index = static_cast<int>(parseIntegerInRange(which, "--param index", 0, count - 1));
     } else {
         index = findParameter(which);
-        if (index < 0) throw Failure("plug-in " + path_ + " has no parameter named '" + which + "'");
+        if (index < 0)
+            throw Failure("plug-in " + path_ + " has no parameter named '" + which + "'");
     }
-    const double value = parseNumberInRange(spec.substr(equals + 1), "--param " + which + " value",
-                                            0.0, 1.0);
+    const double value =
+        parseNumberInRange(spec.substr(equals + 1), "--param " + which + " value", 0.0, 1.0);
     plugin_->setParameter(index, static_cast<float>(value));
 }
 
@@ -177,9 +190,9 @@ void EffectInstance::start() {
     if (running_) return;
     plugin_->setSampleRate(settings_.sampleRate);
     plugin_->setBlockSize(settings_.blockSize);
-    plugin_->dispatch(effSetProcessPrecision, 0,
-                      settings_.precision == Precision::twice ? kProcessPrecision64
-                                                              : kProcessPrecision32);
+    plugin_->dispatch(
+        effSetProcessPrecision, 0,
+        settings_.precision == Precision::twice ? kProcessPrecision64 : kProcessPrecision32);
     plugin_->resume();
     plugin_->dispatch(effStartProcess);
     running_ = true;

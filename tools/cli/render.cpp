@@ -5,6 +5,7 @@
 #include <chrono>
 #include <cmath>
 #include <cstdio>
+#include <filesystem>
 
 #include "tools/cli/audio_file.h"
 #include "tools/cli/cli_support.h"
@@ -93,8 +94,8 @@ void renderFrames(SoundReader& reader, SoundWriter& writer, EffectInstance& effe
 
 int sampleTypeOption(const Arguments& args) {
     static const std::pair<const char*, int> options[] = {
-        {"--pcm16", SF_FORMAT_PCM_16}, {"--pcm24", SF_FORMAT_PCM_24},
-        {"--pcm32", SF_FORMAT_PCM_32}, {"--float", SF_FORMAT_FLOAT},
+        {"--pcm16", SF_FORMAT_PCM_16},  {"--pcm24", SF_FORMAT_PCM_24},
+        {"--pcm32", SF_FORMAT_PCM_32},  {"--float", SF_FORMAT_FLOAT},
         {"--double", SF_FORMAT_DOUBLE},
     };
     int chosen = 0;
@@ -134,7 +135,8 @@ RenderResult render(const RenderJob& job) {
     EffectInstance effect(binary, settings);
     effect.requireStereo();
     const bool doubleInput = (reader.format() & SF_FORMAT_SUBMASK) == SF_FORMAT_DOUBLE;
-    settings.precision = job.precision ? (*job.precision == 64 ? Precision::twice : Precision::single)
+    settings.precision = job.precision
+                             ? (*job.precision == 64 ? Precision::twice : Precision::single)
                          : doubleInput && effect.canProcess(Precision::twice) ? Precision::twice
                                                                               : Precision::single;
     effect.requireProcessing(settings.precision);
@@ -150,7 +152,8 @@ RenderResult render(const RenderJob& job) {
     PendingFile output(job.output);
     SoundWriter writer(output, format, reader.sampleRate(), 2);
     {
-        ProgressBar progress(stemOf(job.output), reader.frames(), reader.sampleRate());
+        ProgressBar progress("rendering " + std::filesystem::path(job.output).filename().string(),
+                             reader.frames(), reader.sampleRate());
         if (settings.precision == Precision::twice) {
             renderFrames<double>(reader, writer, effect, job.blockSize, progress);
         } else {
@@ -165,20 +168,21 @@ RenderResult render(const RenderJob& job) {
     if (writer.clippedSamples() > 0) {
         std::fprintf(stderr,
                      "varic: warning: %lld samples of %s exceeded full scale (peak %+.2f dBFS) and "
-                     "were clipped; write --float to keep them\n",
+                     "were clipped; add --float to keep them\n",
                      writer.clippedSamples(), job.output.c_str(), 20.0 * std::log10(writer.peak()));
     }
     if (writer.nonFiniteSamples() > 0) {
-        std::fprintf(stderr, "varic: warning: the plug-in produced %lld samples that are not numbers%s\n",
-                     writer.nonFiniteSamples(),
-                     hasFullScale(format) ? " (written as 0 or full scale)" : "");
+        std::fprintf(
+            stderr, "varic: warning: the plug-in produced %lld samples that are not numbers%s\n",
+            writer.nonFiniteSamples(), hasFullScale(format) ? " (written as 0 or full scale)" : "");
     }
     return result;
 }
 
 int runRender(const std::vector<std::string>& words) {
-    const Arguments args("render", words, {"--plugin", "--strength", "--param", "--precision", "--block"},
-                         {"--float", "--double", "--pcm16", "--pcm24", "--pcm32", "--mono-to-stereo"});
+    const Arguments args(
+        "render", words, {"--plugin", "--strength", "--param", "--precision", "--block"},
+        {"--float", "--double", "--pcm16", "--pcm24", "--pcm32", "--mono-to-stereo"});
     args.expectOperands(2, 2, "IN and OUT");
     RenderJob job;
     job.input = args.operands()[0];

@@ -60,7 +60,8 @@ void runImpulse(EffectInstance& effect, double left, double right, std::size_t m
             const double l = out.left[n];
             const double r = out.right[n];
             if (!std::isfinite(l) || !std::isfinite(r)) {
-                throw Failure("plug-in " + effect.path() + " answers an impulse with samples that are not numbers");
+                throw Failure("plug-in " + effect.path() +
+                              " answers an impulse with samples that are not numbers");
             }
             blockPeak = std::max({blockPeak, std::fabs(l), std::fabs(r)});
             response.left.push_back(l);
@@ -121,7 +122,9 @@ double spectrumMagnitude(const std::vector<double>& h, double w) {
     return std::hypot(re, im);
 }
 
-double decibels(double gain) { return 20.0 * std::log10(std::max(gain, 1e-20)); }
+double decibels(double gain) {
+    return 20.0 * std::log10(std::max(gain, 1e-20));
+}
 
 std::string strengthLabel(const std::optional<double>& strength) {
     return strength ? "strength " + formatNumber(*strength) : "plug-in setting";
@@ -171,7 +174,8 @@ Response measureResponse(const PluginBinary& binary, int sampleRate,
     const double nyquist = sampleRate / 2.0;
     response.frequencies.push_back(0.0);
     for (int k = 0;; ++k) {
-        const double f = kLowestFrequency * std::pow(10.0, static_cast<double>(k) / kPointsPerDecade);
+        const double f =
+            kLowestFrequency * std::pow(10.0, static_cast<double>(k) / kPointsPerDecade);
         if (f >= nyquist * 0.999) break;
         response.frequencies.push_back(f);
     }
@@ -180,8 +184,10 @@ Response measureResponse(const PluginBinary& binary, int sampleRate,
     bool allDecayed = true;
     for (const std::optional<double>& strength : strengths) {
         // The sum is excited alone by equal impulses, the difference by opposite ones.
-        const ImpulseResponse same = measureImpulse(binary, sampleRate, strength, kImpulse, kImpulse);
-        const ImpulseResponse opposite = measureImpulse(binary, sampleRate, strength, kImpulse, -kImpulse);
+        const ImpulseResponse same =
+            measureImpulse(binary, sampleRate, strength, kImpulse, kImpulse);
+        const ImpulseResponse opposite =
+            measureImpulse(binary, sampleRate, strength, kImpulse, -kImpulse);
         allDecayed = allDecayed && same.decayed && opposite.decayed;
         std::vector<double> sum(same.left.size());
         for (std::size_t n = 0; n < sum.size(); ++n) sum[n] = same.left[n] + same.right[n];
@@ -189,13 +195,15 @@ Response measureResponse(const PluginBinary& binary, int sampleRate,
         for (std::size_t n = 0; n < difference.size(); ++n) {
             difference[n] = opposite.left[n] - opposite.right[n];
         }
-        response.longestImpulse = std::max({response.longestImpulse, sum.size(), difference.size()});
+        response.longestImpulse =
+            std::max({response.longestImpulse, sum.size(), difference.size()});
         ResponseCurve curve;
         curve.strength = strength;
         for (const double f : response.frequencies) {
             const double w = 2.0 * std::numbers::pi * f / sampleRate;
             curve.sumDb.push_back(decibels(spectrumMagnitude(sum, w) / (2.0 * kImpulse)));
-            curve.differenceDb.push_back(decibels(spectrumMagnitude(difference, w) / (2.0 * kImpulse)));
+            curve.differenceDb.push_back(
+                decibels(spectrumMagnitude(difference, w) / (2.0 * kImpulse)));
         }
         response.curves.push_back(std::move(curve));
     }
@@ -211,7 +219,8 @@ Response measureResponse(const PluginBinary& binary, int sampleRate,
 std::string responseCsv(const Response& response) {
     std::string csv = "frequency_hz";
     for (const ResponseCurve& curve : response.curves) {
-        csv += ",sum_db_" + columnSuffix(curve.strength) + ",difference_db_" + columnSuffix(curve.strength);
+        csv += ",sum_db_" + columnSuffix(curve.strength) + ",difference_db_" +
+               columnSuffix(curve.strength);
     }
     csv += "\n";
     char cell[64];
@@ -228,25 +237,28 @@ std::string responseCsv(const Response& response) {
 }
 
 std::string responseSummary(const Response& response) {
-    std::ostringstream out;
-    char line[160];
-    std::snprintf(line, sizeof line, "%s at %d Hz, measured through the plug-in (impulse responses of up to %zu samples)\n",
-                  response.effectName.c_str(), response.sampleRate, response.longestImpulse);
-    out << line;
-    const std::string nyquist = formatNumber(response.sampleRate / 2.0) + " Hz";
-    std::snprintf(line, sizeof line, "%-16s %12s %18s %*s\n", "", "sum, 0 Hz", "difference, 0 Hz",
-                  static_cast<int>(std::max<std::size_t>(20, nyquist.size() + 12)),
-                  ("difference, " + nyquist).c_str());
-    out << line;
+    const auto dB = [](double value) {
+        char cell[32];
+        std::snprintf(cell, sizeof cell, "%.3f dB", value);
+        return std::string(cell);
+    };
+    const std::string nyquist = "difference, " + formatNumber(response.sampleRate / 2.0) + " Hz";
+    char line[256];
+    std::snprintf(
+        line, sizeof line,
+        "%s at %d Hz, measured through the plug-in (impulse responses of up to %zu samples)\n"
+        "%-16s%14s%20s%24s\n",
+        response.effectName.c_str(), response.sampleRate, response.longestImpulse, "", "sum, 0 Hz",
+        "difference, 0 Hz", nyquist.c_str());
+    std::string out = line;
     for (const ResponseCurve& curve : response.curves) {
-        std::snprintf(line, sizeof line, "%-16s %9.3f dB %15.3f dB %*.3f dB\n",
-                      strengthLabel(curve.strength).c_str(), curve.sumDb.front(),
-                      curve.differenceDb.front(),
-                      static_cast<int>(std::max<std::size_t>(20, nyquist.size() + 12)) - 3,
-                      curve.differenceDb.back());
-        out << line;
+        std::snprintf(line, sizeof line, "%-16s%14s%20s%24s\n",
+                      strengthLabel(curve.strength).c_str(), dB(curve.sumDb.front()).c_str(),
+                      dB(curve.differenceDb.front()).c_str(),
+                      dB(curve.differenceDb.back()).c_str());
+        out += line;
     }
-    return out.str();
+    return out;
 }
 
 void checkPlotPath(const std::string& path) {
@@ -287,12 +299,14 @@ bool plotResponse(const Response& response, const std::string& path) {
     if (extensionOf(path) == "png") {
         script << "set terminal pngcairo size 1100,650 noenhanced font 'Sans,11'\n";
     } else {
-        script << "set terminal svg size 1100,650 dynamic noenhanced font 'Sans,11' background rgb 'white'\n";
+        script << "set terminal svg size 1100,650 dynamic noenhanced font 'Sans,11' background rgb "
+                  "'white'\n";
     }
     script << "set output " << gnuplotString(picture.temporaryPath()) << "\n"
-           << "set title " << gnuplotString(response.effectName + " at " +
-                                            std::to_string(response.sampleRate) +
-                                            " Hz: gain of the channel sum and difference, measured through the plug-in")
+           << "set title "
+           << gnuplotString(
+                  response.effectName + " at " + std::to_string(response.sampleRate) +
+                  " Hz: gain of the channel sum and difference, measured through the plug-in")
            << "\n"
            << "set logscale x\n"
            << "set xrange [" << kLowestFrequency << ":" << response.sampleRate / 2.0 << "]\n"
@@ -349,11 +363,13 @@ bool plotResponse(const Response& response, const std::string& path) {
 }
 
 int runResponse(const std::vector<std::string>& words) {
-    const Arguments args("response", words, {"--plugin", "--rate", "--strength", "--plot", "--csv"}, {});
+    const Arguments args("response", words, {"--plugin", "--rate", "--strength", "--plot", "--csv"},
+                         {});
     args.expectOperands(0, 0, "no operands, only options");
     const std::string plugin = args.value("--plugin").value_or(defaultPluginPath());
     const int rate = static_cast<int>(
-        args.value("--rate") ? parseIntegerInRange(*args.value("--rate"), "--rate", 1000, 768000) : 44100);
+        args.value("--rate") ? parseIntegerInRange(*args.value("--rate"), "--rate", 1000, 768000)
+                             : 44100);
     const auto plotPath = args.value("--plot");
     const auto csvPath = args.value("--csv");
     if (plotPath) checkPlotPath(*plotPath);
@@ -365,7 +381,8 @@ int runResponse(const std::vector<std::string>& words) {
     while (start <= list.size()) {
         std::size_t end = list.find(',', start);
         if (end == std::string::npos) end = list.size();
-        strengths.emplace_back(parseNumberInRange(list.substr(start, end - start), "--strength", 0.0, 100.0));
+        strengths.emplace_back(
+            parseNumberInRange(list.substr(start, end - start), "--strength", 0.0, 100.0));
         start = end + 1;
     }
 

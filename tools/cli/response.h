@@ -12,7 +12,7 @@ namespace varic {
 class PluginBinary;
 
 struct ResponseCurve {
-    std::optional<double> strength;  // none: the effect's own setting
+    std::optional<double> strength;    // none: the effect's own setting
     std::vector<double> sumDb;         // gain of (L + R) out over (L + R) in
     std::vector<double> differenceDb;  // gain of (L - R) out over (L - R) in
 };
@@ -22,7 +22,7 @@ struct Response {
     int sampleRate = 0;
     std::vector<double> frequencies;  // 0 Hz first, half the sample rate last
     std::vector<ResponseCurve> curves;
-    std::size_t longestImpulse = 0;   // samples of the longest impulse response used
+    std::size_t longestImpulse = 0;  // samples of the longest impulse response used
 };
 
 Response measureResponse(const PluginBinary& binary, int sampleRate,
