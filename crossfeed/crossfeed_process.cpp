@@ -6,12 +6,14 @@
 //   stateRight -= a * stateRight - b * previousDifference
 //   previousDifference = d
 // Every operation is rounded as written (no contraction to fused multiply-adds): the output is
-// bit-exact, so the build must keep -ffp-contract=off.
+// bit-exact, so the build must keep -ffp-contract=off. Each call computes in the processor's
+// default floating-point mode, whatever mode the host's thread is in (float_mode.h).
 
 #include <cmath>
 
 #include "crossfeed/varic_crossfeed.h"
 #include "effect_base/conversions.h"
+#include "effect_base/float_mode.h"
 
 namespace {
 
@@ -91,6 +93,7 @@ void VaricCrossfeed::settleState() {
 }
 
 void VaricCrossfeed::processReplacing(float** inputs, float** outputs, VstInt32 sampleFrames) {
+    const float_mode::DefaultFloatMode defaultMode;  // first: the rate check computes too
     const float* const inL = inputs[0];
     const float* const inR = inputs[1];
     float* const outL = outputs[0];
@@ -127,6 +130,7 @@ void VaricCrossfeed::processReplacing(float** inputs, float** outputs, VstInt32 
 
 void VaricCrossfeed::processDoubleReplacing(double** inputs, double** outputs,
                                             VstInt32 sampleFrames) {
+    const float_mode::DefaultFloatMode defaultMode;  // first: the rate check computes too
     const double* const inL = inputs[0];
     const double* const inR = inputs[1];
     double* const outL = outputs[0];
