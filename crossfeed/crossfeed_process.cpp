@@ -10,6 +10,7 @@
 // default floating-point mode, whatever mode the host's thread is in (float_mode.h).
 
 #include <cmath>
+#include <limits>
 
 #include "crossfeed/varic_crossfeed.h"
 #include "effect_base/conversions.h"
@@ -24,6 +25,13 @@ constexpr double kDecayRate = 2128.0;
 // A state below this is flushed to zero after a block: 1e-300 added to any sample a 64-bit
 // output could show beside a sound (above 1e-284) changes nothing.
 constexpr double kNegligibleState = 1e-300;
+
+// A state value that needs no attention after a block: finite and not negligible. (NaN fails
+// both comparisons.)
+bool ordinary(double value) {
+    const double magnitude = std::fabs(value);
+    return magnitude >= kNegligibleState && magnitude <= std::numeric_limits<double>::max();
+}
 
 template <class Sample>
 void passThrough(const Sample* inL, const Sample* inR, Sample* outL, Sample* outR,
@@ -77,6 +85,11 @@ void VaricCrossfeed::prepareBlock() {
 }
 
 void VaricCrossfeed::settleState() {
+    // The common case costs one predictable branch, and the state goes on to the next block
+    // exactly as the loop stored it: no select sits on its chain of dependent operations.
+    if (ordinary(stateLeft) && ordinary(stateRight) && ordinary(previousDifference)) [[likely]] {
+        return;
+    }
     if (!(std::isfinite(stateLeft) && std::isfinite(stateRight) &&
           std::isfinite(previousDifference))) {
         stateLeft = 0.0;

@@ -300,3 +300,23 @@ TEST_F(PluginTest, ANegativeRateWrapsToAHugeRateAndBarelyFilters) {
     reference.process(in, expected);
     expectSameBits(expected, out, "rate -44100");
 }
+
+TYPED_TEST(Precision, SilenceAfterASoundBecomesDigitalSilenceWithinASecond) {
+    // Without the flush of a decayed state, rounding holds it among the subnormal numbers for
+    // ever. A 32-bit output rounds such a state to zero anyway, so every case ends with a
+    // 64-bit block, which shows it (one state serves both precisions).
+    for (const int block : {64, 512, 4096}) {
+        vsthost::Host host;
+        auto plugin = makeInstance(host);
+        auto sound = randomSignal<TypeParam>(22050, 81);
+        Stereo<TypeParam> silence(44100), out(44100);
+        processInBlocks(*plugin, sound, out, {block});
+        processInBlocks(*plugin, silence, out, {block});
+        Stereo<double> after(block), afterOut(block);
+        plugin->processDoubleReplacing(after.channels(), afterOut.channels(), block);
+        for (int n = 0; n < block; ++n) {
+            ASSERT_EQ(bitsOf(afterOut.left[n]), 0u) << "block " << block << ", frame " << n;
+            ASSERT_EQ(bitsOf(afterOut.right[n]), 0u) << "block " << block << ", frame " << n;
+        }
+    }
+}
