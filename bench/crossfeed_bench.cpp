@@ -135,7 +135,12 @@ void processSpan(AEffect* effect, bool silent, std::size_t span, int block) {
 
 // ---- what is measured -----------------------------------------------------------------------
 
-enum class Kind { sound, silence, soundHostFtzDaz };
+enum class Kind {
+    sound,            // noise
+    silence,          // silence, after one second of silence following a sound
+    tail,             // the first second of silence after a sound: the state decays to zero
+    soundHostFtzDaz,  // noise, with the host's thread in flush-to-zero/denormals-are-zero mode
+};
 
 struct Setting {
     int bits;
@@ -150,21 +155,26 @@ std::string key(const char* what, const Setting& s) {
            std::to_string(s.rate) + "/" + std::to_string(s.block);
 }
 
+// Processes whole passes over the span until at least `frames` frames are done.
+template <class Sample>
+void processFrames(AEffect* effect, bool silent, std::size_t span, int block, std::size_t frames) {
+    for (std::size_t done = 0; done < frames; done += span) {
+        processSpan<Sample>(effect, silent, span, block);
+    }
+}
+
 template <class Sample>
 void benchOurs(benchmark::State& state, Setting s, Kind kind) {
     AEffect* effect = openInstance(s.rate);
     const std::size_t span = s.span();
+    const auto second = static_cast<std::size_t>(s.rate);
+    processSpan<Sample>(effect, false, span, s.block);
     if (kind == Kind::silence) {
-        // One second of sound, then one second of digital silence, then the measured silence.
-        for (int second = 0; second < 2; ++second) {
-            for (std::size_t done = 0; done < static_cast<std::size_t>(s.rate); done += span) {
-                processSpan<Sample>(effect, second == 1, span, s.block);
-            }
-        }
-    } else {
-        processSpan<Sample>(effect, false, span, s.block);
+        processFrames<Sample>(effect, false, span, s.block, second);
+        processFrames<Sample>(effect, true, span, s.block, second);
     }
-    const bool silent = kind == Kind::silence;
+    const bool silent = kind == Kind::silence || kind == Kind::tail;
+    std::size_t framesPerIteration = span;
     {
         // A host that runs its audio thread with flush-to-zero and denormals-are-zero.
         const unsigned mode = vsthost::floatMode();
@@ -172,9 +182,19 @@ void benchOurs(benchmark::State& state, Setting s, Kind kind) {
             kind == Kind::soundHostFtzDaz
                 ? mode | vsthost::kMxcsrFlushToZero | vsthost::kMxcsrDenormalsAreZero
                 : mode);
-        for (auto _ : state) processSpan<Sample>(effect, silent, span, s.block);
+        if (kind == Kind::tail) {
+            framesPerIteration = (second + span - 1) / span * span;
+            for (auto _ : state) {
+                state.PauseTiming();
+                processFrames<Sample>(effect, false, span, s.block, second / 4);
+                state.ResumeTiming();
+                processFrames<Sample>(effect, true, span, s.block, second);
+            }
+        } else {
+            for (auto _ : state) processSpan<Sample>(effect, silent, span, s.block);
+        }
     }
-    state.counters["frames"] = static_cast<double>(span);
+    state.counters["frames"] = static_cast<double>(framesPerIteration);
     closeInstance(effect);
 }
 
@@ -456,6 +476,19 @@ void printTable(const TableCollector& results, double footprint) {
                 formatted("%.1f", results.ns("host/parameter_pair")).c_str(),
                 formatted("%.1f", results.ns("host/param_display")).c_str(), footprint);
     for (int bits : {64, 32}) {
+        for (int rate : kRates) {
+            for (int block : {1024, 4096}) {
+                const Setting s{bits, false, rate, block};
+                const double tail = results.ns(key("tail", s));
+                if (std::isnan(tail)) continue;
+                std::printf("first second of silence after a sound, %d-bit, %6d Hz, %4d-frame "
+                            "blocks: %s cycles/frame (x%s of sound)\n",
+                            bits, rate, block, formatted("%.2f", cycles(tail)).c_str(),
+                            formatted("%.3f", tail / results.ns(key("ours", s))).c_str());
+            }
+        }
+    }
+    for (int bits : {64, 32}) {
         for (int block : {32, 1024}) {
             const Setting s{bits, false, 44100, block};
             const double normal = results.ns(key("ours", s));
@@ -507,6 +540,10 @@ void registerPrecision(int bits) {
                 benchmark::RegisterBenchmark(key("silence", s).c_str(), benchOurs<Sample>, s,
                                              Kind::silence);
                 benchmark::RegisterBenchmark(key("bs2b", s).c_str(), benchBs2b<Sample>, s);
+                if (!stream && block >= 1024) {
+                    benchmark::RegisterBenchmark(key("tail", s).c_str(), benchOurs<Sample>, s,
+                                                 Kind::tail);
+                }
                 if (!stream && rate == 44100 && (block == 32 || block == 1024)) {
                     benchmark::RegisterBenchmark(key("ftzdaz", s).c_str(), benchOurs<Sample>, s,
                                                  Kind::soundHostFtzDaz);
@@ -523,12 +560,16 @@ int main(int argc, char** argv) {
     std::vector<char*> args(argv, argv + argc);
     std::string repetitions = "--benchmark_repetitions=5";
     std::string minTime = "--benchmark_min_time=0.05";
+    // Repetitions in random order: every median spans the whole run, clock included, so a
+    // burst of load on this shared machine does not fall on one benchmark alone.
+    std::string interleave = "--benchmark_enable_random_interleaving=true";
     const auto given = [&](const char* flag) {
         return std::any_of(args.begin() + 1, args.end(),
                            [&](const char* a) { return std::strncmp(a, flag, std::strlen(flag)) == 0; });
     };
     if (!given("--benchmark_repetitions")) args.push_back(repetitions.data());
     if (!given("--benchmark_min_time")) args.push_back(minTime.data());
+    if (!given("--benchmark_enable_random_interleaving")) args.push_back(interleave.data());
     int count = static_cast<int>(args.size());
     args.push_back(nullptr);
     benchmark::Initialize(&count, args.data());
