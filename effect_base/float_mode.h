@@ -16,7 +16,8 @@
 // (outputs, filter fields) before the restore, so no arithmetic on them can move out either.
 // Constant operands are folded at compile time, in the default mode.
 //
-// x86-64 only; elsewhere the object does nothing.
+// Built with GCC or Clang for x86 (MinGW included); with another compiler or on another
+// processor the object does nothing, and the output then follows the host's mode.
 
 #include <cstdint>
 
