@@ -6,12 +6,15 @@
 //   stateRight -= a * stateRight - b * previousDifference
 //   previousDifference = d
 // Every operation is rounded as written (no contraction to fused multiply-adds): the output is
-// bit-exact, so the build must keep -ffp-contract=off.
+// bit-exact, so the build must keep -ffp-contract=off. Each call computes in the processor's
+// default floating-point mode, whatever mode the host's thread is in (float_mode.h).
 
 #include <cmath>
+#include <limits>
 
 #include "crossfeed/varic_crossfeed.h"
 #include "effect_base/conversions.h"
+#include "effect_base/float_mode.h"
 
 namespace {
 
@@ -22,6 +25,13 @@ constexpr double kDecayRate = 2128.0;
 // A state below this is flushed to zero after a block: 1e-300 added to any sample a 64-bit
 // output could show beside a sound (above 1e-284) changes nothing.
 constexpr double kNegligibleState = 1e-300;
+
+// A state value that needs no attention after a block: finite and not negligible. (NaN fails
+// both comparisons.)
+bool ordinary(double value) {
+    const double magnitude = std::fabs(value);
+    return magnitude >= kNegligibleState && magnitude <= std::numeric_limits<double>::max();
+}
 
 template <class Sample>
 void passThrough(const Sample* inL, const Sample* inR, Sample* outL, Sample* outR,
@@ -75,6 +85,11 @@ void VaricCrossfeed::prepareBlock() {
 }
 
 void VaricCrossfeed::settleState() {
+    // The common case costs one predictable branch, and the state goes on to the next block
+    // exactly as the loop stored it: no select sits on its chain of dependent operations.
+    if (ordinary(stateLeft) && ordinary(stateRight) && ordinary(previousDifference)) [[likely]] {
+        return;
+    }
     if (!(std::isfinite(stateLeft) && std::isfinite(stateRight) &&
           std::isfinite(previousDifference))) {
         stateLeft = 0.0;
@@ -96,6 +111,7 @@ void VaricCrossfeed::settleState() {
 }
 
 void VaricCrossfeed::processReplacing(float** inputs, float** outputs, VstInt32 sampleFrames) {
+    const float_mode::DefaultFloatMode defaultMode;  // first: the rate check computes too
     const float* const inL = inputs[0];
     const float* const inR = inputs[1];
     float* const outL = outputs[0];
@@ -132,6 +148,7 @@ void VaricCrossfeed::processReplacing(float** inputs, float** outputs, VstInt32 
 
 void VaricCrossfeed::processDoubleReplacing(double** inputs, double** outputs,
                                             VstInt32 sampleFrames) {
+    const float_mode::DefaultFloatMode defaultMode;  // first: the rate check computes too
     const double* const inL = inputs[0];
     const double* const inR = inputs[1];
     double* const outL = outputs[0];

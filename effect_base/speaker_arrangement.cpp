@@ -50,30 +50,21 @@ bool AudioEffectX::copySpeaker(VstSpeakerProperties* to, VstSpeakerProperties* f
     }
     std::memset(to->name + n, 0, sizeof(to->name) - n);
     // The other fields are opaque to these tools: copied as bytes, so even a signalling NaN
-    // keeps its bits.
-    std::memcpy(&to->type, &from->type, sizeof(to->type));
-    std::memcpy(&to->azimuth, &from->azimuth, sizeof(to->azimuth));
-    std::memcpy(&to->elevation, &from->elevation, sizeof(to->elevation));
-    std::memcpy(&to->radius, &from->radius, sizeof(to->radius));
-    std::memcpy(&to->reserved, &from->reserved, sizeof(to->reserved));
-    std::memcpy(to->future, from->future, sizeof(to->future));
+    // keeps its bits. memmove, because copying a speaker onto itself is harmless and allowed.
+    std::memmove(&to->type, &from->type, sizeof(to->type));
+    std::memmove(&to->azimuth, &from->azimuth, sizeof(to->azimuth));
+    std::memmove(&to->elevation, &from->elevation, sizeof(to->elevation));
+    std::memmove(&to->radius, &from->radius, sizeof(to->radius));
+    std::memmove(&to->reserved, &from->reserved, sizeof(to->reserved));
+    std::memmove(to->future, from->future, sizeof(to->future));
     return true;
 }
 
 bool AudioEffectX::matchArrangement(VstSpeakerArrangement** to, VstSpeakerArrangement* from) {
     if (from == nullptr) return false;
-    if (*to == from) {
-        // Matching a record onto itself: releasing `to` first would release `from` too, and
-        // the copy would then read freed memory. Copy into a new block first, then swap.
-        VstSpeakerArrangement* copy = nullptr;
-        if (!matchArrangement(&copy, from)) {
-            deallocateArrangement(&copy);
-            return false;
-        }
-        deallocateArrangement(to);
-        *to = copy;
-        return true;
-    }
+    // Matching a record to itself: releasing it first would leave from dangling and the copy
+    // would read freed memory. The record already is an exact copy of itself, so keep it.
+    if (from == *to) return true;
     if (!deallocateArrangement(to)) return false;
     if (!allocateArrangement(to, from->numChannels)) return false;
     (*to)->type = from->type;

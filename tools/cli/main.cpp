@@ -1,55 +1,70 @@
-// varic: a command-line host for VST 2.4 effects. For now it loads a plug-in binary (by
-// default the crossfeed as built) and prints what a host sees of it.
+// varic: a command-line host for stereo VST 2.4 effects. It inspects a plug-in, renders sound
+// files through it, and measures and draws its response; by default the plug-in is the
+// crossfeed built beside it.
 
 #include <cstdio>
+#include <exception>
 #include <string>
+#include <vector>
 
-#include "tools/host/plugin_host.h"
+#include "tools/cli/cli_support.h"
+#include "tools/cli/commands.h"
 
 namespace {
 
-std::string fourChars(VstInt32 id) {
-    std::string s;
-    for (int shift = 24; shift >= 0; shift -= 8) {
-        const char c = static_cast<char>((static_cast<std::uint32_t>(id) >> shift) & 0xFF);
-        s += (c >= 32 && c < 127) ? c : '?';
-    }
-    return s;
-}
-
-int info(const std::string& path) {
-    std::string error;
-    auto library = vsthost::PluginLibrary::load(path, &error);
-    if (!library) {
-        std::fprintf(stderr, "varic: %s\n", error.c_str());
-        return 1;
-    }
-    vsthost::Host host;
-    auto plugin = vsthost::Plugin::create(*library, &host, &error);
-    if (!plugin) {
-        std::fprintf(stderr, "varic: %s\n", error.c_str());
-        return 1;
-    }
-    const AEffect* e = plugin->effect();
-    std::printf("plug-in:   %s\n", path.c_str());
-    std::printf("effect:    %s\n", plugin->text(effGetEffectName).c_str());
-    std::printf("vendor:    %s (version %ld)\n", plugin->text(effGetVendorString).c_str(),
-                static_cast<long>(plugin->dispatch(effGetVendorVersion)));
-    std::printf("unique ID: %d '%s'\n", e->uniqueID, fourChars(e->uniqueID).c_str());
-    std::printf("channels:  %d in, %d out\n", e->numInputs, e->numOutputs);
-    for (VstInt32 i = 0; i < e->numParams; ++i) {
-        std::printf("parameter: %s= %s%s\n", plugin->text(effGetParamName, i).c_str(),
-                    plugin->text(effGetParamDisplay, i).c_str(),
-                    plugin->text(effGetParamLabel, i).c_str());
-    }
-    return 0;
-}
+const char kUsage[] =
+    "usage: varic COMMAND [OPTIONS]\n"
+    "\n"
+    "  info [PLUGIN] [--json]\n"
+    "      What a host sees of PLUGIN: names, identity, channels, flags, programs,\n"
+    "      parameters, canDo answers.\n"
+    "  render [--plugin P] IN OUT [--strength 0..100 | --param N=VALUE] [--precision 32|64]\n"
+    "         [--block FRAMES] [--float|--double|--pcm16|--pcm24|--pcm32] [--mono-to-stereo]\n"
+    "      IN (any format libsndfile reads) through the effect into OUT, in IN's format and\n"
+    "      sample type unless OUT's extension or an option names another. --param sets\n"
+    "      parameter N (index or name) to VALUE, the host value 0..1.\n"
+    "  response [--plugin P] [--rate R] [--strength LIST] [--plot FILE.png|.svg] [--csv FILE]\n"
+    "      Measures through the effect the gain of the channel sum and difference against\n"
+    "      frequency, for each strength in LIST (default 10,25,50,100), and draws it.\n"
+    "  demo [--out DIR]\n"
+    "      Synthesises hard-panned stereo, renders it through the crossfeed and draws its\n"
+    "      response, into DIR (default out/demo).\n"
+    "\n"
+    "PLUGIN and P default to the Varic Crossfeed built with varic:\n"
+    "  " VARIC_DEFAULT_PLUGIN "\n";
 
 }  // namespace
 
 int main(int argc, char** argv) {
-    const std::string command = argc > 1 ? argv[1] : "info";
-    if (command == "info") return info(argc > 2 ? argv[2] : VARIC_DEFAULT_PLUGIN);
-    std::fprintf(stderr, "usage: varic info [PLUGIN]\n");
-    return 2;
+    const std::vector<std::string> words(argv + (argc > 0 ? 1 : 0), argv + argc);
+    if (words.empty()) {
+        std::fputs(kUsage, stderr);
+        return 2;
+    }
+    const std::string& command = words[0];
+    const std::vector<std::string> rest(words.begin() + 1, words.end());
+    try {
+        varic::catchInterrupts();
+        if (command == "info") return varic::runInfo(rest);
+        if (command == "render") return varic::runRender(rest);
+        if (command == "response") return varic::runResponse(rest);
+        if (command == "demo") return varic::runDemo(rest);
+        if (command == "help" || command == "--help" || command == "-h") {
+            std::fputs(kUsage, stdout);
+            return 0;
+        }
+        throw varic::UsageError("unknown command '" + command + "'");
+    } catch (const varic::UsageError& e) {
+        std::fprintf(stderr, "varic: %s (see 'varic help')\n", e.what());
+        return 2;
+    } catch (const varic::Interrupted& e) {
+        std::fprintf(stderr, "varic: %s\n", e.what());
+        return 130;
+    } catch (const varic::Failure& e) {
+        std::fprintf(stderr, "varic: %s\n", e.what());
+        return 1;
+    } catch (const std::exception& e) {
+        std::fprintf(stderr, "varic: %s\n", e.what());
+        return 1;
+    }
 }

@@ -25,11 +25,56 @@ VstIntPtr answerWithoutHost(VstInt32 opcode) { return opcode == audioMasterVersi
 
 // ---- PluginLibrary ---------------------------------------------------------------------------
 
+#ifdef _WIN32
+namespace {
+
+// The system's text for a Windows error code, on one line.
+std::string windowsErrorText(DWORD code) {
+    char* text = nullptr;
+    const DWORD length = FormatMessageA(
+        FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+        nullptr, code, 0, reinterpret_cast<char*>(&text), 0, nullptr);
+    std::string result = length != 0 && text != nullptr ? std::string(text, length) : std::string();
+    if (text != nullptr) LocalFree(text);
+    while (!result.empty() &&
+           (result.back() == '\n' || result.back() == '\r' || result.back() == ' ')) {
+        result.pop_back();
+    }
+    return result + (result.empty() ? "" : " ") + "(Windows error " + std::to_string(code) + ")";
+}
+
+}  // namespace
+#endif
+
 std::unique_ptr<PluginLibrary> PluginLibrary::load(const std::string& path, std::string* error) {
 #ifdef _WIN32
-    HMODULE handle = LoadLibraryA(path.c_str());
+    // The loader wants backslashes, and a full path for the plug-in's own folder to be searched
+    // for the DLLs it depends on, as hosts load plug-ins.
+    std::string native = path;
+    for (char& c : native) {
+        if (c == '/') c = '\\';
+    }
+    std::vector<char> full(MAX_PATH);
+    DWORD length =
+        GetFullPathNameA(native.c_str(), static_cast<DWORD>(full.size()), full.data(), nullptr);
+    if (length >= full.size()) {
+        full.resize(length);
+        length =
+            GetFullPathNameA(native.c_str(), static_cast<DWORD>(full.size()), full.data(), nullptr);
+    }
+    if (length == 0 || length >= full.size()) {
+        if (error) *error = "cannot load " + path + ": " + windowsErrorText(GetLastError());
+        return nullptr;
+    }
+    // A binary that cannot be loaded must give an error, not a message box that waits for a user.
+    DWORD previousMode = 0;
+    const bool quiet =
+        SetThreadErrorMode(SEM_FAILCRITICALERRORS | SEM_NOOPENFILEERRORBOX, &previousMode);
+    HMODULE handle = LoadLibraryExA(full.data(), nullptr, LOAD_WITH_ALTERED_SEARCH_PATH);
+    const DWORD code = GetLastError();
+    if (quiet) SetThreadErrorMode(previousMode, nullptr);
     if (handle == nullptr) {
-        if (error) *error = "cannot load " + path + " (Windows error " + std::to_string(GetLastError()) + ")";
+        if (error) *error = "cannot load " + path + ": " + windowsErrorText(code);
         return nullptr;
     }
     return std::unique_ptr<PluginLibrary>(new PluginLibrary(reinterpret_cast<void*>(handle), path));

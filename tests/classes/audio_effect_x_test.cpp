@@ -1,0 +1,444 @@
+// AudioEffectX's extended dispatcher, resume and flag setters, with a probe effect that logs
+// the operation each request reaches and its arguments.
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdio>
+#include <limits>
+
+#include "tests/classes/probe_effect.h"
+
+using probes::attach;
+
+namespace {
+
+char gBuffer[64];
+void* const P = gBuffer;  // the ptr every request in the table carries
+
+std::string arg(const void* p) {
+    if (p == P) return "P";
+    char text[32];
+    std::snprintf(text, sizeof text, "%#llx", static_cast<unsigned long long>(reinterpret_cast<std::uintptr_t>(p)));
+    return text;
+}
+std::string arg(VstIntPtr v) { return std::to_string(v); }
+std::string arg(float f) {
+    char text[32];
+    std::snprintf(text, sizeof text, "%g", f);
+    return text;
+}
+template <class... Args>
+std::string signature(const char* name, Args... args) {
+    std::string s = std::string(name) + "(";
+    const char* separator = "";
+    ((s += separator, s += arg(args), separator = ","), ...);
+    (void)separator;
+    return s + ")";
+}
+
+// Overrides every operation the extended dispatcher may reach, and those it must not, logging
+// a signature and answering `answer` converted to the operation's result type.
+class ExtendedProbe : public AudioEffectX {
+public:
+    explicit ExtendedProbe(audioMasterCallback host) : AudioEffectX(host, 1, 1) {}
+    void processReplacing(float**, float**, VstInt32) override {}
+
+    std::vector<std::string> log;
+    VstIntPtr answer = 0;
+
+#define PROBE_BOOL(name, ...) log.push_back(signature(#name, ##__VA_ARGS__)); return answer != 0
+#define PROBE_INT(name, ...) log.push_back(signature(#name, ##__VA_ARGS__)); return static_cast<VstInt32>(answer)
+    VstInt32 processEvents(VstEvents* e) override { PROBE_INT(processEvents, e); }
+    bool canParameterBeAutomated(VstInt32 i) override { PROBE_BOOL(canParameterBeAutomated, VstIntPtr{i}); }
+    bool string2parameter(VstInt32 i, char* t) override { PROBE_BOOL(string2parameter, VstIntPtr{i}, t); }
+    bool getProgramNameIndexed(VstInt32 c, VstInt32 i, char* t) override {
+        PROBE_BOOL(getProgramNameIndexed, VstIntPtr{c}, VstIntPtr{i}, t);
+    }
+    bool getInputProperties(VstInt32 i, VstPinProperties* p) override { PROBE_BOOL(getInputProperties, VstIntPtr{i}, p); }
+    bool getOutputProperties(VstInt32 i, VstPinProperties* p) override { PROBE_BOOL(getOutputProperties, VstIntPtr{i}, p); }
+    VstInt32 getPlugCategory() override { PROBE_INT(getPlugCategory); }
+    bool offlineNotify(VstAudioFile* p, VstInt32 n, bool s) override {
+        PROBE_BOOL(offlineNotify, p, VstIntPtr{n}, VstIntPtr{s});
+    }
+    bool offlinePrepare(VstOfflineTask* p, VstInt32 n) override { PROBE_BOOL(offlinePrepare, p, VstIntPtr{n}); }
+    bool offlineRun(VstOfflineTask* p, VstInt32 n) override { PROBE_BOOL(offlineRun, p, VstIntPtr{n}); }
+    bool processVariableIo(VstVariableIo* p) override { PROBE_BOOL(processVariableIo, p); }
+    bool setSpeakerArrangement(VstSpeakerArrangement* i, VstSpeakerArrangement* o) override {
+        PROBE_BOOL(setSpeakerArrangement, i, o);
+    }
+    bool setBypass(bool b) override { PROBE_BOOL(setBypass, VstIntPtr{b}); }
+    bool getEffectName(char* t) override { PROBE_BOOL(getEffectName, t); }
+    bool getVendorString(char* t) override { PROBE_BOOL(getVendorString, t); }
+    bool getProductString(char* t) override { PROBE_BOOL(getProductString, t); }
+    VstInt32 getVendorVersion() override { PROBE_INT(getVendorVersion); }
+    VstIntPtr vendorSpecific(VstInt32 a, VstIntPtr b, void* p, float f) override {
+        log.push_back(signature("vendorSpecific", VstIntPtr{a}, b, p, f));
+        return answer;
+    }
+    VstInt32 canDo(char* t) override { PROBE_INT(canDo, t); }
+    VstInt32 getGetTailSize() override { PROBE_INT(getGetTailSize); }
+    bool getParameterProperties(VstInt32 i, VstParameterProperties* p) override {
+        PROBE_BOOL(getParameterProperties, VstIntPtr{i}, p);
+    }
+    VstInt32 getVstVersion() override { PROBE_INT(getVstVersion); }
+    VstInt32 getMidiProgramName(VstInt32 c, MidiProgramName* p) override { PROBE_INT(getMidiProgramName, VstIntPtr{c}, p); }
+    VstInt32 getCurrentMidiProgram(VstInt32 c, MidiProgramName* p) override {
+        PROBE_INT(getCurrentMidiProgram, VstIntPtr{c}, p);
+    }
+    VstInt32 getMidiProgramCategory(VstInt32 c, MidiProgramCategory* p) override {
+        PROBE_INT(getMidiProgramCategory, VstIntPtr{c}, p);
+    }
+    bool hasMidiProgramsChanged(VstInt32 c) override { PROBE_BOOL(hasMidiProgramsChanged, VstIntPtr{c}); }
+    bool getMidiKeyName(VstInt32 c, MidiKeyName* p) override { PROBE_BOOL(getMidiKeyName, VstIntPtr{c}, p); }
+    bool beginSetProgram() override { PROBE_BOOL(beginSetProgram); }
+    bool endSetProgram() override { PROBE_BOOL(endSetProgram); }
+    bool getSpeakerArrangement(VstSpeakerArrangement** i, VstSpeakerArrangement** o) override {
+        PROBE_BOOL(getSpeakerArrangement, i, o);
+    }
+    VstInt32 getNextShellPlugin(char* t) override { PROBE_INT(getNextShellPlugin, t); }
+    VstInt32 startProcess() override { PROBE_INT(startProcess); }
+    VstInt32 stopProcess() override { PROBE_INT(stopProcess); }
+    VstInt32 setTotalSampleToProcess(VstInt32 v) override { PROBE_INT(setTotalSampleToProcess, VstIntPtr{v}); }
+    bool setPanLaw(VstInt32 t, float v) override { PROBE_BOOL(setPanLaw, VstIntPtr{t}, v); }
+    VstInt32 beginLoadBank(VstPatchChunkInfo* p) override { PROBE_INT(beginLoadBank, p); }
+    VstInt32 beginLoadProgram(VstPatchChunkInfo* p) override { PROBE_INT(beginLoadProgram, p); }
+    bool setProcessPrecision(VstInt32 p) override { PROBE_BOOL(setProcessPrecision, VstIntPtr{p}); }
+    VstInt32 getNumMidiInputChannels() override { PROBE_INT(getNumMidiInputChannels); }
+    VstInt32 getNumMidiOutputChannels() override { PROBE_INT(getNumMidiOutputChannels); }
+
+    // Operations that have requests of their own in the interface but that the dispatcher must
+    // leave alone.
+    VstInt32 getNumCategories() override { PROBE_INT(getNumCategories); }
+    bool copyProgram(VstInt32 d) override { PROBE_BOOL(copyProgram, VstIntPtr{d}); }
+    void inputConnected(VstInt32 i, bool s) override { log.push_back(signature("inputConnected", VstIntPtr{i}, VstIntPtr{s})); }
+    void outputConnected(VstInt32 i, bool s) override { log.push_back(signature("outputConnected", VstIntPtr{i}, VstIntPtr{s})); }
+    VstInt32 reportCurrentPosition() override { PROBE_INT(reportCurrentPosition); }
+    float* reportDestinationBuffer() override {
+        log.push_back("reportDestinationBuffer()");
+        return nullptr;
+    }
+    void setBlockSizeAndSampleRate(VstInt32 b, float r) override {
+        log.push_back(signature("setBlockSizeAndSampleRate", VstIntPtr{b}, r));
+    }
+    bool getErrorText(char* t) override { PROBE_BOOL(getErrorText, t); }
+    void* getIcon() override {
+        log.push_back("getIcon()");
+        return nullptr;
+    }
+    bool setViewPosition(VstInt32 x, VstInt32 y) override { PROBE_BOOL(setViewPosition, VstIntPtr{x}, VstIntPtr{y}); }
+    VstInt32 fxIdle() override { PROBE_INT(fxIdle); }
+    bool keysRequired() override { PROBE_BOOL(keysRequired); }
+#undef PROBE_BOOL
+#undef PROBE_INT
+
+    float sampleRateField() const { return sampleRate; }
+    VstInt32 blockSizeField() const { return blockSize; }
+};
+
+enum class Result { OneOrZero, Int32, Unchanged };
+
+struct Row {
+    VstInt32 opcode;
+    const char* call;
+    Result result;
+};
+
+// Every request carries index 3, value 0x1_0000_0005 (5 in its low half, non-zero as a whole),
+// ptr P and opt 2.5.
+constexpr VstIntPtr kValue = static_cast<VstIntPtr>(0x100000005ll);
+const Row kRows[] = {
+    {effProcessEvents, "processEvents(P)", Result::Int32},
+    {effCanBeAutomated, "canParameterBeAutomated(3)", Result::OneOrZero},
+    {effString2Parameter, "string2parameter(3,P)", Result::OneOrZero},
+    {effGetProgramNameIndexed, "getProgramNameIndexed(5,3,P)", Result::OneOrZero},
+    {effGetInputProperties, "getInputProperties(3,P)", Result::OneOrZero},
+    {effGetOutputProperties, "getOutputProperties(3,P)", Result::OneOrZero},
+    {effGetPlugCategory, "getPlugCategory()", Result::Int32},
+    {effOfflineNotify, "offlineNotify(P,5,1)", Result::OneOrZero},
+    {effOfflinePrepare, "offlinePrepare(P,5)", Result::OneOrZero},
+    {effOfflineRun, "offlineRun(P,5)", Result::OneOrZero},
+    {effProcessVarIo, "processVariableIo(P)", Result::OneOrZero},
+    {effSetSpeakerArrangement, "setSpeakerArrangement(0x100000005,P)", Result::OneOrZero},
+    {effSetBypass, "setBypass(1)", Result::OneOrZero},
+    {effGetEffectName, "getEffectName(P)", Result::OneOrZero},
+    {effGetVendorString, "getVendorString(P)", Result::OneOrZero},
+    {effGetProductString, "getProductString(P)", Result::OneOrZero},
+    {effGetVendorVersion, "getVendorVersion()", Result::Int32},
+    {effVendorSpecific, "vendorSpecific(3,4294967301,P,2.5)", Result::Unchanged},
+    {effCanDo, "canDo(P)", Result::Int32},
+    {effGetTailSize, "getGetTailSize()", Result::Int32},
+    {effGetParameterProperties, "getParameterProperties(3,P)", Result::OneOrZero},
+    {effGetVstVersion, "getVstVersion()", Result::Int32},
+    {effGetMidiProgramName, "getMidiProgramName(3,P)", Result::Int32},
+    {effGetCurrentMidiProgram, "getCurrentMidiProgram(3,P)", Result::Int32},
+    {effGetMidiProgramCategory, "getMidiProgramCategory(3,P)", Result::Int32},
+    {effHasMidiProgramsChanged, "hasMidiProgramsChanged(3)", Result::OneOrZero},
+    {effGetMidiKeyName, "getMidiKeyName(3,P)", Result::OneOrZero},
+    {effBeginSetProgram, "beginSetProgram()", Result::OneOrZero},
+    {effEndSetProgram, "endSetProgram()", Result::OneOrZero},
+    {effGetSpeakerArrangement, "getSpeakerArrangement(0x100000005,P)", Result::OneOrZero},
+    {effShellGetNextPlugin, "getNextShellPlugin(P)", Result::Int32},
+    {effStartProcess, "startProcess()", Result::Int32},
+    {effStopProcess, "stopProcess()", Result::Int32},
+    {effSetTotalSampleToProcess, "setTotalSampleToProcess(5)", Result::Int32},
+    {effSetPanLaw, "setPanLaw(5,2.5)", Result::OneOrZero},
+    {effBeginLoadBank, "beginLoadBank(P)", Result::Int32},
+    {effBeginLoadProgram, "beginLoadProgram(P)", Result::Int32},
+    {effSetProcessPrecision, "setProcessPrecision(5)", Result::OneOrZero},
+    {effGetNumMidiInputChannels, "getNumMidiInputChannels()", Result::Int32},
+    {effGetNumMidiOutputChannels, "getNumMidiOutputChannels()", Result::Int32},
+};
+
+VstIntPtr expectedResult(Result kind, VstIntPtr answer) {
+    switch (kind) {
+        case Result::OneOrZero: return answer != 0 ? 1 : 0;
+        case Result::Int32: return static_cast<VstInt32>(answer);
+        case Result::Unchanged: return answer;
+    }
+    return 0;
+}
+
+}  // namespace
+
+TEST(ExtendedDispatcher, EachRequestReachesItsOperationWithConvertedArguments) {
+    vsthost::Host host;
+    auto [probe, plugin] = attach<ExtendedProbe>(&host);
+    for (const Row& row : kRows) {
+        probe->log.clear();
+        plugin->dispatch(row.opcode, 3, kValue, P, 2.5f);
+        ASSERT_EQ(probe->log.size(), 1u) << "opcode " << row.opcode;
+        EXPECT_EQ(probe->log[0], row.call) << "opcode " << row.opcode;
+    }
+}
+
+TEST(ExtendedDispatcher, ResultsAreConvertedAsTheirKindSays) {
+    vsthost::Host host;
+    auto [probe, plugin] = attach<ExtendedProbe>(&host);
+    const VstIntPtr answers[] = {0, 1, -2, static_cast<VstIntPtr>(0x100000007ll),
+                                 static_cast<VstIntPtr>(0x100000000ll)};
+    for (VstIntPtr answer : answers) {
+        probe->answer = answer;
+        for (const Row& row : kRows) {
+            EXPECT_EQ(plugin->dispatch(row.opcode, 3, kValue, P, 2.5f), expectedResult(row.result, answer))
+                << "opcode " << row.opcode << " answer " << answer;
+        }
+    }
+}
+
+TEST(ExtendedDispatcher, FlagArgumentsTestTheWholeValueOrIndex) {
+    vsthost::Host host;
+    auto [probe, plugin] = attach<ExtendedProbe>(&host);
+    plugin->dispatch(effSetBypass, 0, VstIntPtr{1} << 32);  // low half zero
+    plugin->dispatch(effSetBypass, 0, 0);
+    plugin->dispatch(effOfflineNotify, -1, 0, P);
+    plugin->dispatch(effOfflineNotify, 0, 0, P);
+    EXPECT_EQ(probe->log, (std::vector<std::string>{"setBypass(1)", "setBypass(0)", "offlineNotify(P,0,1)",
+                                                    "offlineNotify(P,0,0)"}));
+}
+
+TEST(ExtendedDispatcher, PassedOnRequestsReachNoOperationAndAnswerZero) {
+    vsthost::Host host;
+    auto [probe, plugin] = attach<ExtendedProbe>(&host);
+    probe->answer = 1;
+    const VstInt32 passedOn[] = {effGetNumProgramCategories, effCopyProgram, effConnectInput,
+                                 effConnectOutput, effGetCurrentPosition, effGetDestinationBuffer,
+                                 effSetBlockSizeAndSampleRate, effGetErrorText, effIdle, effGetIcon,
+                                 effSetViewPosition, effKeysRequired};
+    for (VstInt32 opcode : passedOn) {
+        EXPECT_EQ(plugin->dispatch(opcode, 3, kValue, P, 96000.0f), 0) << opcode;
+    }
+    EXPECT_TRUE(probe->log.empty()) << probe->log.front();
+    EXPECT_EQ(probe->sampleRateField(), 44100.0f);
+    EXPECT_EQ(probe->blockSizeField(), 1024);
+    for (VstInt32 opcode : {80, 1000, -1}) EXPECT_EQ(plugin->dispatch(opcode, 3, kValue, P, 1.0f), 0);
+    EXPECT_TRUE(probe->log.empty());
+}
+
+TEST(ExtendedDispatcher, CoreRequestsStillReachTheCoreDispatcher) {
+    vsthost::Host host;
+    auto [probe, plugin] = attach<ExtendedProbe>(&host);
+    EXPECT_EQ(plugin->dispatch(effIdentify), 0x4E764566);
+    plugin->dispatch(effSetSampleRate, 0, 0, nullptr, 96000.0f);
+    EXPECT_EQ(probe->sampleRateField(), 96000.0f);
+}
+
+// ---- key and knob requests -------------------------------------------------------------------
+
+namespace {
+
+class KeyEditor : public AEffEditor {
+public:
+    bool onKeyDown(VstKeyCode& k) override {
+        keys.push_back({'d', k});
+        return answer;
+    }
+    bool onKeyUp(VstKeyCode& k) override {
+        keys.push_back({'u', k});
+        return answer;
+    }
+    bool setKnobMode(VstInt32 mode) override {
+        knobModes.push_back(mode);
+        return answer;
+    }
+    std::vector<std::pair<char, VstKeyCode>> keys;
+    std::vector<VstInt32> knobModes;
+    bool answer = true;
+};
+
+class EditorProbe : public probes::ProbeEffect {
+public:
+    using ProbeEffect::ProbeEffect;
+};
+
+}  // namespace
+
+TEST(ExtendedKeys, KeyRequestsBuildAKeyCodeFromIndexValueAndOpt) {
+    vsthost::Host host;
+    auto [effect, plugin] = attach<EditorProbe>(&host);
+    auto* editor = new KeyEditor;
+    effect->editorSlot() = editor;
+
+    struct Case {
+        VstInt32 opcode;
+        VstInt32 index;
+        VstIntPtr value;
+        float opt;
+        unsigned char virt;
+        unsigned char modifier;
+    };
+    const float nan = std::numeric_limits<float>::quiet_NaN();
+    const Case cases[] = {
+        {effEditKeyDown, 'a', 0x1FF, 300.7f, 0xFF, 44},  // 300 truncated, low 8 bits
+        {effEditKeyUp, -5, static_cast<VstIntPtr>(0x100000003ll), -1.5f, 3, 0xFF},
+        {effEditKeyDown, 0, 0, nan, 0, 0},  // NaN has no int32: taken as -2^31, low byte 0
+        {effEditKeyUp, 0, 0, 1e20f, 0, 0},
+        {effEditKeyDown, 7, 7, 2.0f, 7, 2},
+    };
+    for (const Case& c : cases) {
+        editor->keys.clear();
+        EXPECT_EQ(plugin->dispatch(c.opcode, c.index, c.value, nullptr, c.opt), 1);
+        ASSERT_EQ(editor->keys.size(), 1u);
+        EXPECT_EQ(editor->keys[0].first, c.opcode == effEditKeyDown ? 'd' : 'u');
+        EXPECT_EQ(editor->keys[0].second.character, c.index);
+        EXPECT_EQ(editor->keys[0].second.virt, c.virt);
+        EXPECT_EQ(editor->keys[0].second.modifier, c.modifier);
+    }
+    editor->answer = false;
+    EXPECT_EQ(plugin->dispatch(effEditKeyDown, 1, 1, nullptr, 1.0f), 0);
+    EXPECT_EQ(plugin->dispatch(effSetEditKnobMode, 0, static_cast<VstIntPtr>(0x100000002ll)), 0);
+    editor->answer = true;
+    EXPECT_EQ(plugin->dispatch(effSetEditKnobMode, 0, -1), 1);
+    EXPECT_EQ(editor->knobModes, (std::vector<VstInt32>{2, -1}));
+}
+
+TEST(ExtendedKeys, WithoutAnEditorKeyRequestsAnswerZero) {
+    vsthost::Host host;
+    auto [effect, plugin] = attach<EditorProbe>(&host);
+    for (VstInt32 opcode : {effEditKeyDown, effEditKeyUp, effSetEditKnobMode}) {
+        EXPECT_EQ(plugin->dispatch(opcode, 1, 1, nullptr, 1.0f), 0) << opcode;
+    }
+}
+
+// ---- resume ----------------------------------------------------------------------------------
+
+TEST(ExtendedResume, AnEffectThatTakesNoEventsAsksItselfOnceAndSendsNothing) {
+    vsthost::Host host;
+    auto [effect, plugin] = attach<probes::ProbeEffect>(&host);
+    plugin->resume();
+    std::vector<std::string> names;
+    for (const auto& c : effect->calls) names.push_back(c.name);
+    EXPECT_EQ(names, (std::vector<std::string>{"resume", "canDo:receiveVstMidiEvent"}));
+    EXPECT_TRUE(host.requests().empty());
+}
+
+TEST(ExtendedResume, EventsAreRequestedForASynthOrAnAnswerOfExactlyOne) {
+    struct Case {
+        bool synth;
+        VstInt32 canDoAnswer;
+        bool asksItself;
+        bool requests;
+    };
+    const Case cases[] = {
+        {true, 0, false, true}, {false, 1, true, true}, {false, -1, true, false},
+        {false, 2, true, false}, {false, 0, true, false},
+    };
+    for (const Case& c : cases) {
+        vsthost::Host host;
+        auto [effect, plugin] = attach<probes::ProbeEffect>(&host);
+        effect->isSynth(c.synth);
+        effect->canDoAnswer = c.canDoAnswer;
+        host.setAnswer([](const vsthost::HostRequest&) { return VstIntPtr{-9}; });  // ignored
+        plugin->dispatch(effMainsChanged, 0, 1);
+        bool askedItself = false;
+        for (const auto& call : effect->calls) askedItself = askedItself || call.name.rfind("canDo:", 0) == 0;
+        EXPECT_EQ(askedItself, c.asksItself) << "synth " << c.synth << " canDo " << c.canDoAnswer;
+        const auto requests = host.requests();
+        ASSERT_EQ(requests.size(), c.requests ? 1u : 0u) << "synth " << c.synth << " canDo " << c.canDoAnswer;
+        if (c.requests) {
+            EXPECT_EQ(requests[0].opcode, audioMasterWantMidi);
+            EXPECT_EQ(requests[0].effect, plugin->effect());
+            EXPECT_EQ(requests[0].index, 0);
+            EXPECT_EQ(requests[0].value, 1);
+            EXPECT_EQ(requests[0].ptr, nullptr);
+            EXPECT_EQ(requests[0].opt, 0.0f);
+        }
+    }
+}
+
+TEST(ExtendedResume, WithoutAHostASynthSendsNothingAndSurvives) {
+    auto [effect, plugin] = attach<probes::ProbeEffect>(nullptr);
+    effect->isSynth();
+    plugin->resume();
+    ASSERT_FALSE(effect->calls.empty());
+    EXPECT_EQ(effect->calls.back().name, "wantEvents");
+}
+
+// ---- flags and category ----------------------------------------------------------------------
+
+TEST(ExtendedFlags, EachSetterTouchesOnlyItsOwnBit) {
+    vsthost::Host host;
+    auto [effect, plugin] = attach<probes::ProbeEffect>(&host);
+    struct Setter {
+        void (AudioEffectX::*set)(bool);
+        VstInt32 mask;
+    };
+    const Setter setters[] = {{&AudioEffectX::isSynth, 0x100},
+                              {&AudioEffectX::noTail, 0x200},
+                              {&AudioEffectX::wantAsyncOperation, 0x400},
+                              {&AudioEffectX::hasExternalBuffer, 0x800}};
+    for (const Setter& s : setters) {
+        plugin->effect()->flags = ~0;
+        (effect->*s.set)(false);
+        EXPECT_EQ(plugin->effect()->flags, ~s.mask);
+        plugin->effect()->flags = 0;
+        (effect->*s.set)(true);
+        EXPECT_EQ(plugin->effect()->flags, s.mask);
+    }
+}
+
+TEST(ExtendedFlags, CategoryFollowsTheSynthFlag) {
+    vsthost::Host host;
+    auto [effect, plugin] = attach<probes::ProbeEffect>(&host);
+    EXPECT_EQ(plugin->dispatch(effGetPlugCategory), 0);
+    effect->isSynth(true);
+    EXPECT_EQ(plugin->dispatch(effGetPlugCategory), 2);
+    effect->isSynth(false);
+    EXPECT_EQ(plugin->dispatch(effGetPlugCategory), 0);
+}
+
+TEST(ExtendedDefaults, AnswerWithoutAskingAnyone) {
+    vsthost::Host host;
+    auto [effect, plugin] = attach<probes::ProbeEffect>(&host);
+    EXPECT_EQ(effect->getNumCategories(), 1);
+    EXPECT_EQ(effect->setTotalSampleToProcess(-7), -7);
+    EXPECT_EQ(effect->getCurrentMidiProgram(0, nullptr), -1);
+    EXPECT_EQ(effect->getVstVersion(), 2400);
+    EXPECT_TRUE(effect->canParameterBeAutomated(12345));
+    effect->setBlockSizeAndSampleRate(256, 96000.0f);
+    EXPECT_EQ(effect->blockSizeField(), 256);
+    EXPECT_EQ(effect->sampleRateField(), 96000.0f);
+    EXPECT_EQ(effect->reportDestinationBuffer(), nullptr);
+    EXPECT_EQ(effect->getIcon(), nullptr);
+    EXPECT_TRUE(host.requests().empty());
+}

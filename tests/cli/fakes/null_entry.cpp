@@ -1,0 +1,7 @@
+// A plug-in whose entry makes no instance.
+
+#include "binding/aeffect.h"
+
+extern "C" __attribute__((visibility("default"))) AEffect* VSTPluginMain(audioMasterCallback) {
+    return nullptr;
+}

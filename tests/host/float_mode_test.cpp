@@ -1,0 +1,139 @@
+// The crossfeed's output does not depend on the floating-point mode of the host's thread, and
+// the host finds its mode as it left it after every processing call.
+
+#include <algorithm>
+#include <limits>
+#include <type_traits>
+
+#include "tests/host/plugin_under_test.h"
+#include "tests/host/reference_crossfeed.h"
+#include "tools/host/host_float_mode.h"
+
+using testing_support::bitsOf;
+using testing_support::makeInstance;
+using testing_support::ReferenceCrossfeed;
+using testing_support::Stereo;
+
+namespace {
+
+// Noise bursts, each followed by a long silence in which the filter state decays through the
+// subnormal range and the outputs become subnormal, and subnormal input samples within the
+// silences: FTZ, DAZ and every rounding direction change bits of the plain recursion here.
+template <class Sample>
+Stereo<Sample> modeSensitiveSignal() {
+    constexpr std::size_t kSegment = 12000;
+    Stereo<Sample> signal = testing_support::randomSignal<Sample>(4 * kSegment, 71, 0.5);
+    const Sample subnormal = std::numeric_limits<Sample>::denorm_min() * Sample(12345);
+    for (std::size_t n = 0; n < signal.frames(); ++n) {
+        if (n % kSegment < 1500) continue;
+        const bool sprinkled = n % kSegment > 9000 && n % 97 == 0;
+        signal.left[n] = sprinkled ? subnormal : Sample(0);
+        signal.right[n] = sprinkled && n % 2 == 0 ? -subnormal : Sample(0);
+    }
+    return signal;
+}
+
+// Blocks long enough for a decaying state to pass below the smallest normal number within one
+// block, before the flush of a decayed state at the block's end can catch it.
+constexpr VstInt32 kBlock = 4096;
+
+struct HostMode {
+    const char* name;
+    unsigned mxcsr;
+    // Whether the plain recursion computed in this mode gives other bits; the exception row
+    // would trap instead.
+    bool changesTheRecursion;
+};
+
+const HostMode kHostModes[] = {
+    {"flush-to-zero and denormals-are-zero",
+     vsthost::kMxcsrDefault | vsthost::kMxcsrFlushToZero | vsthost::kMxcsrDenormalsAreZero, true},
+    {"flush-to-zero", vsthost::kMxcsrDefault | vsthost::kMxcsrFlushToZero, true},
+    {"denormals-are-zero", vsthost::kMxcsrDefault | vsthost::kMxcsrDenormalsAreZero, true},
+    {"round toward zero", vsthost::kMxcsrDefault | vsthost::kMxcsrRoundTowardZero, true},
+    {"round down", vsthost::kMxcsrDefault | vsthost::kMxcsrRoundDown, true},
+    {"round up, with FTZ and DAZ",
+     vsthost::kMxcsrDefault | vsthost::kMxcsrRoundUp | vsthost::kMxcsrFlushToZero |
+         vsthost::kMxcsrDenormalsAreZero,
+     true},
+    // Only inexact stays masked: the recursion's subnormal operands and results would trap.
+    {"exceptions unmasked", 0x1000, false},
+};
+
+template <class Sample>
+void processBlock(vsthost::Plugin& plugin, Stereo<Sample>& in, Stereo<Sample>& out,
+                  std::size_t offset, VstInt32 frames) {
+    if constexpr (std::is_same_v<Sample, float>) {
+        plugin.processReplacing(in.channelsFrom(offset), out.channelsFrom(offset), frames);
+    } else {
+        plugin.processDoubleReplacing(in.channelsFrom(offset), out.channelsFrom(offset), frames);
+    }
+}
+
+// Processes the whole signal in blocks, each call made in the given mode; counts the calls
+// after which the thread's mode was not the one set before it: exactly, sticky flags included,
+// when the plug-in had to switch; in the default mode its own arithmetic raises flags.
+template <class Sample>
+int processInMode(vsthost::Plugin& plugin, Stereo<Sample>& in, Stereo<Sample>& out,
+                  unsigned mxcsr) {
+    const unsigned own = vsthost::floatMode();
+    const unsigned compared = mxcsr == vsthost::kMxcsrDefault ? vsthost::kMxcsrControlBits : ~0u;
+    int modeChanged = 0;
+    for (std::size_t done = 0; done < in.frames(); done += kBlock) {
+        const auto frames = static_cast<VstInt32>(std::min<std::size_t>(kBlock, in.frames() - done));
+        vsthost::setFloatMode(mxcsr);
+        processBlock(plugin, in, out, done, frames);
+        const unsigned after = vsthost::floatMode();
+        vsthost::setFloatMode(own);
+        if ((after & compared) != (mxcsr & compared)) ++modeChanged;
+    }
+    return modeChanged;
+}
+
+template <class Sample>
+std::size_t firstDifference(const Stereo<Sample>& expected, const Stereo<Sample>& actual) {
+    for (std::size_t n = 0; n < expected.frames(); ++n) {
+        if (bitsOf(expected.left[n]) != bitsOf(actual.left[n]) ||
+            bitsOf(expected.right[n]) != bitsOf(actual.right[n])) {
+            return n;
+        }
+    }
+    return expected.frames();
+}
+
+template <class Sample>
+class HostFloatMode : public ::testing::Test {};
+using Precisions = ::testing::Types<float, double>;
+TYPED_TEST_SUITE(HostFloatMode, Precisions);
+
+}  // namespace
+
+TYPED_TEST(HostFloatMode, OutputIsTheSameBitsInEveryModeAndTheModeIsRestored) {
+    Stereo<TypeParam> in = modeSensitiveSignal<TypeParam>();
+    Stereo<TypeParam> expected(in.frames());
+    {
+        vsthost::Host host;
+        auto plugin = makeInstance(host);
+        ASSERT_EQ(processInMode(*plugin, in, expected, vsthost::kMxcsrDefault), 0);
+    }
+    for (const HostMode& mode : kHostModes) {
+        SCOPED_TRACE(mode.name);
+        if (mode.changesTheRecursion) {
+            // The signal is sensitive to this mode: computed in it, the recursion differs.
+            Stereo<TypeParam> inDefault(in.frames()), inMode(in.frames());
+            ReferenceCrossfeed(44100, 1000).process(in, inDefault);
+            {
+                vsthost::ScopedFloatMode hostMode(mode.mxcsr);
+                ReferenceCrossfeed(44100, 1000).process(in, inMode);
+            }
+            ASSERT_LT(firstDifference(inDefault, inMode), in.frames());
+        }
+        vsthost::Host host;
+        auto plugin = makeInstance(host);
+        Stereo<TypeParam> actual(in.frames());
+        EXPECT_EQ(processInMode(*plugin, in, actual, mode.mxcsr), 0)
+            << "calls after which the host's mode was not restored";
+        const std::size_t n = firstDifference(expected, actual);
+        EXPECT_EQ(n, in.frames()) << "first difference from the default mode at frame " << n;
+    }
+}
