@@ -110,12 +110,13 @@ void VaricCrossfeed::settleState() {
     }
 }
 
-void VaricCrossfeed::processReplacing(float** inputs, float** outputs, VstInt32 sampleFrames) {
+template <class Sample>
+void VaricCrossfeed::processBlock(Sample** inputs, Sample** outputs, VstInt32 sampleFrames) {
     const float_mode::DefaultFloatMode defaultMode;  // first: the rate check computes too
-    const float* const inL = inputs[0];
-    const float* const inR = inputs[1];
-    float* const outL = outputs[0];
-    float* const outR = outputs[1];
+    const Sample* const inL = inputs[0];
+    const Sample* const inR = inputs[1];
+    Sample* const outL = outputs[0];
+    Sample* const outR = outputs[1];
     prepareBlock();
     if (!filterActive) {
         passThrough(inL, inR, outL, outR, sampleFrames);
@@ -128,13 +129,16 @@ void VaricCrossfeed::processReplacing(float** inputs, float** outputs, VstInt32 
     double sR = stateRight;
     double previous = previousDifference;
     for (VstInt32 n = 0; n < sampleFrames; ++n) {
-        const float xl = inL[n];  // both inputs are read before either output is written
-        const float xr = inR[n];
-        const float yl = static_cast<float>(static_cast<double>(xl) + sL);
-        const float yr = static_cast<float>(static_cast<double>(xr) + sR);
+        const Sample xl = inL[n];  // both inputs are read before either output is written
+        const Sample xr = inR[n];
+        // The sums are formed in double; 32-bit outputs are those sums rounded to float, and
+        // their difference is taken of the rounded outputs. For 64-bit samples the casts are
+        // no-ops.
+        const Sample yl = static_cast<Sample>(static_cast<double>(xl) + sL);
+        const Sample yr = static_cast<Sample>(static_cast<double>(xr) + sR);
         outL[n] = yl;
         outR[n] = yr;
-        const float d = yl - yr;  // of the rounded outputs
+        const Sample d = yl - yr;
         const double p = b * previous;
         sL = sL - (a * sL + p);
         sR = sR - (a * sR - p);
@@ -146,37 +150,11 @@ void VaricCrossfeed::processReplacing(float** inputs, float** outputs, VstInt32 
     settleState();
 }
 
+void VaricCrossfeed::processReplacing(float** inputs, float** outputs, VstInt32 sampleFrames) {
+    processBlock(inputs, outputs, sampleFrames);
+}
+
 void VaricCrossfeed::processDoubleReplacing(double** inputs, double** outputs,
                                             VstInt32 sampleFrames) {
-    const float_mode::DefaultFloatMode defaultMode;  // first: the rate check computes too
-    const double* const inL = inputs[0];
-    const double* const inR = inputs[1];
-    double* const outL = outputs[0];
-    double* const outR = outputs[1];
-    prepareBlock();
-    if (!filterActive) {
-        passThrough(inL, inR, outL, outR, sampleFrames);
-        return;
-    }
-    const double a = decayCoefficient;
-    const double b = feedCoefficient;
-    double sL = stateLeft;
-    double sR = stateRight;
-    double previous = previousDifference;
-    for (VstInt32 n = 0; n < sampleFrames; ++n) {
-        const double xl = inL[n];
-        const double xr = inR[n];
-        const double yl = xl + sL;
-        const double yr = xr + sR;
-        outL[n] = yl;
-        outR[n] = yr;
-        const double p = b * previous;
-        sL = sL - (a * sL + p);
-        sR = sR - (a * sR - p);
-        previous = yl - yr;
-    }
-    stateLeft = sL;
-    stateRight = sR;
-    previousDifference = previous;
-    settleState();
+    processBlock(inputs, outputs, sampleFrames);
 }

@@ -54,6 +54,9 @@ protected:
     // gives silence out.
     void settleState();
     void resetFilter();
+    // One processing call in either precision: rate check, recursion, settling.
+    template <class Sample>
+    void processBlock(Sample** inputs, Sample** outputs, VstInt32 sampleFrames);
 
     // Shared with the host's parameter thread; everything below `programName` that the
     // filter uses is touched by the processing thread only.
