@@ -76,7 +76,9 @@ AEffect* openInstance(int rate) {
     return effect;
 }
 
-void closeInstance(AEffect* effect) { effect->dispatcher(effect, effClose, 0, 0, nullptr, 0.0f); }
+void closeInstance(AEffect* effect) {
+    effect->dispatcher(effect, effClose, 0, 0, nullptr, 0.0f);
+}
 
 // ---- buffers --------------------------------------------------------------------------------
 
@@ -178,10 +180,10 @@ void benchOurs(benchmark::State& state, Setting s, Kind kind) {
     {
         // A host that runs its audio thread with flush-to-zero and denormals-are-zero.
         const unsigned mode = vsthost::floatMode();
-        vsthost::ScopedFloatMode hostMode(
-            kind == Kind::soundHostFtzDaz
-                ? mode | vsthost::kMxcsrFlushToZero | vsthost::kMxcsrDenormalsAreZero
-                : mode);
+        vsthost::ScopedFloatMode hostMode(kind == Kind::soundHostFtzDaz
+                                              ? mode | vsthost::kMxcsrFlushToZero |
+                                                    vsthost::kMxcsrDenormalsAreZero
+                                              : mode);
         if (kind == Kind::tail) {
             framesPerIteration = (second + span - 1) / span * span;
             for (auto _ : state) {
@@ -377,7 +379,8 @@ public:
                 continue;
             }
             const bool repeated = run.repetitions > 1;
-            if (repeated && !(run.run_type == Run::RT_Aggregate && run.aggregate_name == "median")) {
+            if (repeated &&
+                !(run.run_type == Run::RT_Aggregate && run.aggregate_name == "median")) {
                 continue;
             }
             const auto frames = run.counters.find("frames");
@@ -437,13 +440,15 @@ void printTable(const TableCollector& results, double footprint) {
     std::printf("processor: %s; clock %s GHz, calibrated in this run from dependent integer adds\n",
                 processorModel().c_str(), formatted("%.3f", ghz).c_str());
     std::printf("(no cycle counters here: cycles = ns x calibrated clock)\n");
-    std::printf("latency bound of the bare recursion on this processor: 64-bit %s, 32-bit %s "
-                "cycles/frame\n\n",
-                formatted("%.2f", cycles(results.ns("bound/f64"))).c_str(),
-                formatted("%.2f", cycles(results.ns("bound/f32"))).c_str());
+    std::printf(
+        "latency bound of the bare recursion on this processor: 64-bit %s, 32-bit %s "
+        "cycles/frame\n\n",
+        formatted("%.2f", cycles(results.ns("bound/f64"))).c_str(),
+        formatted("%.2f", cycles(results.ns("bound/f32"))).c_str());
 
-    std::printf("bits buffer  rate    block | ours ns  cycles | silence | bs2b cyc  copy cyc | "
-                "ours/bs2b ours/copy silence/sound\n");
+    std::printf(
+        "bits buffer  rate    block | ours ns  cycles | silence | bs2b cyc  copy cyc | "
+        "ours/bs2b ours/copy silence/sound\n");
     for (int bits : {64, 32}) {
         for (bool stream : {false, true}) {
             for (int rate : kRates) {
@@ -470,21 +475,23 @@ void printTable(const TableCollector& results, double footprint) {
         }
     }
 
-    std::printf("\nhost costs: create+close %s ns; setParameter+getParameter %s ns; "
-                "effGetParamDisplay %s ns; footprint %.0f heap bytes per instance\n",
-                formatted("%.1f", results.ns("host/create_close")).c_str(),
-                formatted("%.1f", results.ns("host/parameter_pair")).c_str(),
-                formatted("%.1f", results.ns("host/param_display")).c_str(), footprint);
+    std::printf(
+        "\nhost costs: create+close %s ns; setParameter+getParameter %s ns; "
+        "effGetParamDisplay %s ns; footprint %.0f heap bytes per instance\n",
+        formatted("%.1f", results.ns("host/create_close")).c_str(),
+        formatted("%.1f", results.ns("host/parameter_pair")).c_str(),
+        formatted("%.1f", results.ns("host/param_display")).c_str(), footprint);
     for (int bits : {64, 32}) {
         for (int rate : kRates) {
             for (int block : {1024, 4096}) {
                 const Setting s{bits, false, rate, block};
                 const double tail = results.ns(key("tail", s));
                 if (std::isnan(tail)) continue;
-                std::printf("first second of silence after a sound, %d-bit, %6d Hz, %4d-frame "
-                            "blocks: %s cycles/frame (x%s of sound)\n",
-                            bits, rate, block, formatted("%.2f", cycles(tail)).c_str(),
-                            formatted("%.3f", tail / results.ns(key("ours", s))).c_str());
+                std::printf(
+                    "first second of silence after a sound, %d-bit, %6d Hz, %4d-frame "
+                    "blocks: %s cycles/frame (x%s of sound)\n",
+                    bits, rate, block, formatted("%.2f", cycles(tail)).c_str(),
+                    formatted("%.3f", tail / results.ns(key("ours", s))).c_str());
             }
         }
     }
@@ -494,10 +501,11 @@ void printTable(const TableCollector& results, double footprint) {
             const double normal = results.ns(key("ours", s));
             const double ftz = results.ns(key("ftzdaz", s));
             if (std::isnan(ftz)) continue;
-            std::printf("host in FTZ/DAZ mode, %d-bit, %4d-frame blocks: %s cycles/frame "
-                        "(x%s of the host in default mode)\n",
-                        bits, block, formatted("%.2f", cycles(ftz)).c_str(),
-                        formatted("%.3f", ftz / normal).c_str());
+            std::printf(
+                "host in FTZ/DAZ mode, %d-bit, %4d-frame blocks: %s cycles/frame "
+                "(x%s of the host in default mode)\n",
+                bits, block, formatted("%.2f", cycles(ftz)).c_str(),
+                formatted("%.3f", ftz / normal).c_str());
         }
     }
 
@@ -505,18 +513,18 @@ void printTable(const TableCollector& results, double footprint) {
         return results.ns(key(what, Setting{bits, false, 44100, block}));
     };
     std::printf("\ntargets (cache-resident blocks, 44100 Hz, strength 1000):\n");
-    printTarget("64-bit, 1024 frames: cycles / 8.0-cycle bound", cycles(at("ours", 64, 1024)) / kBound64,
-                1.05);
+    printTarget("64-bit, 1024 frames: cycles / 8.0-cycle bound",
+                cycles(at("ours", 64, 1024)) / kBound64, 1.05);
     printTarget("64-bit, 1024 frames: cycles / this processor's bound",
                 at("ours", 64, 1024) / results.ns("bound/f64"), 1.05);
-    printTarget("64-bit, 1024 frames: ours / libbs2b double", at("ours", 64, 1024) / at("bs2b", 64, 1024),
-                0.50);
-    printTarget("32-bit, 1024 frames: cycles / 9.35-cycle bound", cycles(at("ours", 32, 1024)) / kBound32,
-                1.20);
+    printTarget("64-bit, 1024 frames: ours / libbs2b double",
+                at("ours", 64, 1024) / at("bs2b", 64, 1024), 0.50);
+    printTarget("32-bit, 1024 frames: cycles / 9.35-cycle bound",
+                cycles(at("ours", 32, 1024)) / kBound32, 1.20);
     printTarget("32-bit, 1024 frames: cycles / this processor's bound",
                 at("ours", 32, 1024) / results.ns("bound/f32"), 1.20);
-    printTarget("32-bit, 1024 frames: ours / libbs2b float", at("ours", 32, 1024) / at("bs2b", 32, 1024),
-                0.56);
+    printTarget("32-bit, 1024 frames: ours / libbs2b float",
+                at("ours", 32, 1024) / at("bs2b", 32, 1024), 0.56);
     printTarget("64-bit: 32-frame / 1024-frame blocks, per frame",
                 at("ours", 64, 32) / at("ours", 64, 1024), 1.15);
     printTarget("32-bit: 32-frame / 1024-frame blocks, per frame",
@@ -564,8 +572,9 @@ int main(int argc, char** argv) {
     // burst of load on this shared machine does not fall on one benchmark alone.
     std::string interleave = "--benchmark_enable_random_interleaving=true";
     const auto given = [&](const char* flag) {
-        return std::any_of(args.begin() + 1, args.end(),
-                           [&](const char* a) { return std::strncmp(a, flag, std::strlen(flag)) == 0; });
+        return std::any_of(args.begin() + 1, args.end(), [&](const char* a) {
+            return std::strncmp(a, flag, std::strlen(flag)) == 0;
+        });
     };
     if (!given("--benchmark_repetitions")) args.push_back(repetitions.data());
     if (!given("--benchmark_min_time")) args.push_back(minTime.data());

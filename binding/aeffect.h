@@ -19,7 +19,7 @@ constexpr VstInt32 fourCharCode(char a, char b, char c, char d) {
                                  static_cast<std::uint32_t>(static_cast<unsigned char>(d)));
 }
 
-constexpr VstInt32 kEffectMagic = fourCharCode('V', 's', 't', 'P');  // 0x56737450
+constexpr VstInt32 kEffectMagic = fourCharCode('V', 's', 't', 'P');     // 0x56737450
 constexpr VstInt32 kEffectIdentify = fourCharCode('N', 'v', 'E', 'f');  // answer to effIdentify
 constexpr VstInt32 kVstVersion = 2400;
 
@@ -44,28 +44,28 @@ typedef AEffect* (*VSTPluginMainProc)(audioMasterCallback audioMaster);
 
 // The record a host holds for each instance. Plain data shared across the binary boundary.
 struct AEffect {
-    VstInt32 magic;                                  // kEffectMagic
-    AEffectDispatcherProc dispatcher;                // numbered requests [main thread mostly]
-    AEffectProcessProc process;                      // accumulating process [audio thread]
-    AEffectSetParameterProc setParameter;            // [any thread]
-    AEffectGetParameterProc getParameter;            // [any thread]
+    VstInt32 magic;                        // kEffectMagic
+    AEffectDispatcherProc dispatcher;      // numbered requests [main thread mostly]
+    AEffectProcessProc process;            // accumulating process [audio thread]
+    AEffectSetParameterProc setParameter;  // [any thread]
+    AEffectGetParameterProc getParameter;  // [any thread]
     VstInt32 numPrograms;
     VstInt32 numParams;
     VstInt32 numInputs;
     VstInt32 numOutputs;
-    VstInt32 flags;                                  // effFlags bits
+    VstInt32 flags;  // effFlags bits
     VstIntPtr resvd1;
     VstIntPtr resvd2;
     VstInt32 initialDelay;
     VstInt32 realQualities;
     VstInt32 offQualities;
     float ioRatio;
-    void* object;                                    // the plug-in's own object
-    void* user;                                      // free for the host
+    void* object;  // the plug-in's own object
+    void* user;    // free for the host
     VstInt32 uniqueID;
     VstInt32 version;
-    AEffectProcessProc processReplacing;             // [audio thread]
-    AEffectProcessDoubleProc processDoubleReplacing; // [audio thread]
+    AEffectProcessProc processReplacing;              // [audio thread]
+    AEffectProcessDoubleProc processDoubleReplacing;  // [audio thread]
     char future[56];
 };
 

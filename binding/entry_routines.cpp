@@ -5,7 +5,9 @@
 namespace entry_routines {
 namespace {
 
-AudioEffect* effectOf(AEffect* effect) { return static_cast<AudioEffect*>(effect->object); }
+AudioEffect* effectOf(AEffect* effect) {
+    return static_cast<AudioEffect*>(effect->object);
+}
 
 }  // namespace
 

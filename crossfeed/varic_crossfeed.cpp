@@ -68,7 +68,9 @@ void VaricCrossfeed::setProgramName(char* name) {
     platform_text::copyCut(programName, name, kProgramNameSize - 1);
 }
 
-void VaricCrossfeed::getProgramName(char* name) { platform_text::copy(name, programName); }
+void VaricCrossfeed::getProgramName(char* name) {
+    platform_text::copy(name, programName);
+}
 
 void VaricCrossfeed::getParameterLabel(VstInt32 index, char* label) {
     (void)index;
@@ -102,9 +104,13 @@ bool VaricCrossfeed::getVendorString(char* text) {
     return true;
 }
 
-bool VaricCrossfeed::getProductString(char* text) { return VaricCrossfeed::getEffectName(text); }
+bool VaricCrossfeed::getProductString(char* text) {
+    return VaricCrossfeed::getEffectName(text);
+}
 
-VstInt32 VaricCrossfeed::getVendorVersion() { return kVendorVersion; }
+VstInt32 VaricCrossfeed::getVendorVersion() {
+    return kVendorVersion;
+}
 
 AudioEffect* createEffectInstance(audioMasterCallback audioMaster) {
     return new (std::nothrow) VaricCrossfeed(audioMaster);

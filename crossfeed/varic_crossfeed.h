@@ -21,8 +21,7 @@ public:
 
     // [audio thread] One getSampleRate call per block, no allocation, in place allowed.
     void processReplacing(float** inputs, float** outputs, VstInt32 sampleFrames) override;
-    void processDoubleReplacing(double** inputs, double** outputs,
-                                VstInt32 sampleFrames) override;
+    void processDoubleReplacing(double** inputs, double** outputs, VstInt32 sampleFrames) override;
 
     // [any thread] Strength, stored as an integer 0..10000 and shown as 0..100.
     void setParameter(VstInt32 index, float value) override;

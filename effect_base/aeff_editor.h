@@ -12,15 +12,15 @@ class AEffEditor {
 public:
     virtual ~AEffEditor() = default;
     virtual AudioEffect* getEffect() { return nullptr; }  // not used by the effect classes
-    virtual bool getRect(void* rect) { (void)rect; return false; }
-    virtual bool open(void* ptr) { (void)ptr; return false; }
+    virtual bool getRect(void* /*rect*/) { return false; }
+    virtual bool open(void* /*ptr*/) { return false; }
     virtual void close() {}
     virtual bool isOpen() { return false; }  // not used by the effect classes
     virtual void idle() {}
-    virtual bool onKeyDown(VstKeyCode& keyCode) { (void)keyCode; return false; }
-    virtual bool onKeyUp(VstKeyCode& keyCode) { (void)keyCode; return false; }
-    virtual bool onWheel(float distance) { (void)distance; return false; }  // not used
-    virtual bool setKnobMode(VstInt32 mode) { (void)mode; return false; }
+    virtual bool onKeyDown(VstKeyCode& /*keyCode*/) { return false; }
+    virtual bool onKeyUp(VstKeyCode& /*keyCode*/) { return false; }
+    virtual bool onWheel(float /*distance*/) { return false; }  // not used
+    virtual bool setKnobMode(VstInt32 /*mode*/) { return false; }
 
 protected:
     AEffEditor() = default;  // only concrete editors are made

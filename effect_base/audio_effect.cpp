@@ -4,8 +4,7 @@
 
 #include "binding/entry_routines.h"
 
-AudioEffect::AudioEffect(audioMasterCallback audioMaster, VstInt32 numPrograms,
-                         VstInt32 numParams)
+AudioEffect::AudioEffect(audioMasterCallback audioMaster, VstInt32 numPrograms, VstInt32 numParams)
     : audioMaster(audioMaster),
       editor(nullptr),
       sampleRate(44100.0f),
@@ -28,7 +27,9 @@ AudioEffect::AudioEffect(audioMasterCallback audioMaster, VstInt32 numPrograms,
     cEffect.version = 1;
 }
 
-AudioEffect::~AudioEffect() { delete editor; }
+AudioEffect::~AudioEffect() {
+    delete editor;
+}
 
 VstIntPtr AudioEffect::dispatcher(VstInt32 opcode, VstInt32 index, VstIntPtr value, void* ptr,
                                   float opt) {
@@ -72,12 +73,13 @@ VstIntPtr AudioEffect::dispatcher(VstInt32 opcode, VstInt32 index, VstIntPtr val
     }
 }
 
-void AudioEffect::processDoubleReplacing(double** inputs, double** outputs,
-                                         VstInt32 sampleFrames) {
+void AudioEffect::processDoubleReplacing(double** inputs, double** outputs, VstInt32 sampleFrames) {
     (void)inputs, (void)outputs, (void)sampleFrames;
 }
 
-void AudioEffect::setParameter(VstInt32 index, float value) { (void)index, (void)value; }
+void AudioEffect::setParameter(VstInt32 index, float value) {
+    (void)index, (void)value;
+}
 
 float AudioEffect::getParameter(VstInt32 index) {
     (void)index;
@@ -89,8 +91,12 @@ void AudioEffect::setParameterAutomated(VstInt32 index, float value) {
     callHost(audioMasterAutomate, index, 0, nullptr, value);
 }
 
-void AudioEffect::setProgramName(char* name) { (void)name; }
-void AudioEffect::getProgramName(char* name) { name[0] = '\0'; }
+void AudioEffect::setProgramName(char* name) {
+    (void)name;
+}
+void AudioEffect::getProgramName(char* name) {
+    name[0] = '\0';
+}
 void AudioEffect::getParameterLabel(VstInt32 index, char* label) {
     (void)index;
     label[0] = '\0';
@@ -128,7 +134,9 @@ VstInt32 AudioEffect::getCurrentUniqueId() {
     return static_cast<VstInt32>(callHost(audioMasterCurrentId));
 }
 
-void AudioEffect::masterIdle() { callHost(audioMasterIdle); }
+void AudioEffect::masterIdle() {
+    callHost(audioMasterIdle);
+}
 
 void AudioEffect::process(float** inputs, float** outputs, VstInt32 sampleFrames) {
     (void)inputs, (void)outputs, (void)sampleFrames;

@@ -69,7 +69,7 @@ public:
     virtual VstInt32 getBlockSize() { return blockSize; }
 
     // Requests to the host. Without a callback each gives the answer the host's 0 would give.
-    virtual VstInt32 getMasterVersion();    // 1 when the host answers 0
+    virtual VstInt32 getMasterVersion();  // 1 when the host answers 0
     virtual VstInt32 getCurrentUniqueId();
     virtual void masterIdle();
 

@@ -4,7 +4,9 @@
 
 namespace {
 
-VstIntPtr oneOrZero(bool answer) { return answer ? 1 : 0; }
+VstIntPtr oneOrZero(bool answer) {
+    return answer ? 1 : 0;
+}
 
 }  // namespace
 
@@ -41,7 +43,8 @@ VstIntPtr AudioEffectX::dispatcher(VstInt32 opcode, VstInt32 index, VstIntPtr va
         case effCanDo: return canDo(text);
         case effGetTailSize: return getGetTailSize();
         case effGetParameterProperties:
-            return oneOrZero(getParameterProperties(index, static_cast<VstParameterProperties*>(ptr)));
+            return oneOrZero(
+                getParameterProperties(index, static_cast<VstParameterProperties*>(ptr)));
         case effGetVstVersion: return getVstVersion();
         case effEditKeyDown:
         case effEditKeyUp: {

@@ -36,7 +36,9 @@ inline std::uint32_t read() {
     return mode;
 }
 
-inline void write(std::uint32_t mode) { asm volatile("ldmxcsr %0" : : "m"(mode) : "memory"); }
+inline void write(std::uint32_t mode) {
+    asm volatile("ldmxcsr %0" : : "m"(mode) : "memory");
+}
 
 class DefaultFloatMode {
 public:

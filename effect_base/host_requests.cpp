@@ -7,9 +7,15 @@
 
 namespace {
 
-bool asBool(VstIntPtr answer) { return answer != 0; }
-VstInt32 asInt32(VstIntPtr answer) { return static_cast<VstInt32>(answer); }
-VstInt32 asOneOrZero(VstIntPtr answer) { return answer != 0 ? 1 : 0; }
+bool asBool(VstIntPtr answer) {
+    return answer != 0;
+}
+VstInt32 asInt32(VstIntPtr answer) {
+    return static_cast<VstInt32>(answer);
+}
+VstInt32 asOneOrZero(VstIntPtr answer) {
+    return answer != 0 ? 1 : 0;
+}
 template <class T>
 T* asPointer(VstIntPtr answer) {
     return reinterpret_cast<T*>(answer);
@@ -17,11 +23,17 @@ T* asPointer(VstIntPtr answer) {
 
 }  // namespace
 
-bool AudioEffectX::beginEdit(VstInt32 index) { return asBool(callHost(audioMasterBeginEdit, index)); }
+bool AudioEffectX::beginEdit(VstInt32 index) {
+    return asBool(callHost(audioMasterBeginEdit, index));
+}
 
-bool AudioEffectX::endEdit(VstInt32 index) { return asBool(callHost(audioMasterEndEdit, index)); }
+bool AudioEffectX::endEdit(VstInt32 index) {
+    return asBool(callHost(audioMasterEndEdit, index));
+}
 
-bool AudioEffectX::ioChanged() { return asBool(callHost(audioMasterIOChanged)); }
+bool AudioEffectX::ioChanged() {
+    return asBool(callHost(audioMasterIOChanged));
+}
 
 double AudioEffectX::updateSampleRate() {
     // The whole answer is tested; the stored float, not the host's integer, is returned.
@@ -37,9 +49,13 @@ VstInt32 AudioEffectX::updateBlockSize() {
     return blockSize;
 }
 
-VstInt32 AudioEffectX::getInputLatency() { return asInt32(callHost(audioMasterGetInputLatency)); }
+VstInt32 AudioEffectX::getInputLatency() {
+    return asInt32(callHost(audioMasterGetInputLatency));
+}
 
-VstInt32 AudioEffectX::getOutputLatency() { return asInt32(callHost(audioMasterGetOutputLatency)); }
+VstInt32 AudioEffectX::getOutputLatency() {
+    return asInt32(callHost(audioMasterGetOutputLatency));
+}
 
 VstTimeInfo* AudioEffectX::getTimeInfo(VstInt32 filter) {
     return asPointer<VstTimeInfo>(callHost(audioMasterGetTime, 0, filter));
@@ -74,11 +90,17 @@ VstInt32 AudioEffectX::canHostDo(char* text) {
     return asOneOrZero(callHost(audioMasterCanDo, 0, 0, text));
 }
 
-VstInt32 AudioEffectX::getHostLanguage() { return asInt32(callHost(audioMasterGetLanguage)); }
+VstInt32 AudioEffectX::getHostLanguage() {
+    return asInt32(callHost(audioMasterGetLanguage));
+}
 
-void* AudioEffectX::getDirectory() { return asPointer<void>(callHost(audioMasterGetDirectory)); }
+void* AudioEffectX::getDirectory() {
+    return asPointer<void>(callHost(audioMasterGetDirectory));
+}
 
-bool AudioEffectX::updateDisplay() { return asBool(callHost(audioMasterUpdateDisplay)); }
+bool AudioEffectX::updateDisplay() {
+    return asBool(callHost(audioMasterUpdateDisplay));
+}
 
 bool AudioEffectX::sizeWindow(VstInt32 width, VstInt32 height) {
     return asBool(callHost(audioMasterSizeWindow, width, height));
@@ -113,9 +135,13 @@ VstInt32 AudioEffectX::offlineGetCurrentMetaPass() {
     return asOneOrZero(callHost(audioMasterOfflineGetCurrentMetaPass));
 }
 
-void AudioEffectX::wantEvents(VstInt32 filter) { callHost(audioMasterWantMidi, 0, filter); }
+void AudioEffectX::wantEvents(VstInt32 filter) {
+    callHost(audioMasterWantMidi, 0, filter);
+}
 
-VstInt32 AudioEffectX::tempoAt(VstInt32 pos) { return asInt32(callHost(audioMasterTempoAt, 0, pos)); }
+VstInt32 AudioEffectX::tempoAt(VstInt32 pos) {
+    return asInt32(callHost(audioMasterTempoAt, 0, pos));
+}
 
 VstInt32 AudioEffectX::getNumAutomatableParameters() {
     return asInt32(callHost(audioMasterGetNumAutomatableParameters));
@@ -125,7 +151,9 @@ VstInt32 AudioEffectX::getParameterQuantization() {
     return asInt32(callHost(audioMasterGetParameterQuantization));
 }
 
-bool AudioEffectX::needIdle() { return asBool(callHost(audioMasterNeedIdle)); }
+bool AudioEffectX::needIdle() {
+    return asBool(callHost(audioMasterNeedIdle));
+}
 
 AEffect* AudioEffectX::getPreviousPlug(VstInt32 input) {
     (void)input;  // the request carries no pin number

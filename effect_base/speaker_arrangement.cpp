@@ -19,9 +19,8 @@ bool AudioEffectX::allocateArrangement(VstSpeakerArrangement** arrangement, VstI
         *arrangement = nullptr;  // never left dangling, even when the new block is refused
     }
     if (nbChannels < 0 || nbChannels > kMaxChannels) return false;
-    const std::size_t size =
-        kSpeakerArrangementHeaderSize +
-        sizeof(VstSpeakerProperties) * static_cast<std::size_t>(nbChannels);
+    const std::size_t size = kSpeakerArrangementHeaderSize +
+                             sizeof(VstSpeakerProperties) * static_cast<std::size_t>(nbChannels);
     void* block = std::malloc(size);
     if (block == nullptr) return false;
     std::memset(block, 0, size);

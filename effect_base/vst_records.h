@@ -77,10 +77,9 @@ struct VstSpeakerArrangement {
 constexpr std::size_t kSpeakerArrangementHeaderSize = 8;
 
 inline VstSpeakerProperties* speakerAt(VstSpeakerArrangement* arrangement, VstInt32 i) {
-    return reinterpret_cast<VstSpeakerProperties*>(reinterpret_cast<char*>(arrangement) +
-                                                   kSpeakerArrangementHeaderSize +
-                                                   sizeof(VstSpeakerProperties) *
-                                                       static_cast<std::size_t>(i));
+    return reinterpret_cast<VstSpeakerProperties*>(
+        reinterpret_cast<char*>(arrangement) + kSpeakerArrangementHeaderSize +
+        sizeof(VstSpeakerProperties) * static_cast<std::size_t>(i));
 }
 
 static_assert(offsetof(VstSpeakerArrangement, type) == 0);

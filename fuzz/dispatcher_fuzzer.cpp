@@ -128,7 +128,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         const int strength = storedStrength(effect);
         const long long requestsBefore = fuzzing::CountingHost::requests;
 
-        const VstIntPtr answer = effect->dispatcher(effect, opcode, index, value, text.region(), opt);
+        const VstIntPtr answer =
+            effect->dispatcher(effect, opcode, index, value, text.region(), opt);
 
         require(answer == expectedAnswer(opcode, index, value, model), "answer for opcode", opcode);
         require(fuzzing::CountingHost::requests == requestsBefore, "no request reaches the host",
@@ -157,10 +158,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         if (opcode != effGetSpeakerArrangement) {
             require(slot.bytes == slotBefore, "the value slot is untouched, opcode", opcode);
         } else {
-            require(std::equal(slotBefore.begin(), slotBefore.begin() + kGuard, slot.bytes.begin()) &&
-                        std::equal(slotBefore.end() - kGuard, slotBefore.end(),
-                                   slot.bytes.end() - kGuard),
-                    "nothing written around the value slot");
+            require(
+                std::equal(slotBefore.begin(), slotBefore.begin() + kGuard, slot.bytes.begin()) &&
+                    std::equal(slotBefore.end() - kGuard, slotBefore.end(),
+                               slot.bytes.end() - kGuard),
+                "nothing written around the value slot");
         }
 
         // The model follows what the request changed.

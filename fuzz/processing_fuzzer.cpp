@@ -37,11 +37,21 @@ constexpr double kModerate = 1e20;
 template <class Sample>
 Sample nextSample(Input& input) {
     using Limits = std::numeric_limits<Sample>;
-    const Sample special[] = {Limits::quiet_NaN(),   Limits::infinity(), -Limits::infinity(),
-                              Limits::denorm_min(),  -Limits::denorm_min(), Limits::min(),
-                              Limits::max(),         -Limits::max(),        Sample(0),
-                              -Sample(0),            Sample(1),             Sample(-1),
-                              Limits::min() / 3,     Sample(1e-30),         Sample(0.5),
+    const Sample special[] = {Limits::quiet_NaN(),
+                              Limits::infinity(),
+                              -Limits::infinity(),
+                              Limits::denorm_min(),
+                              -Limits::denorm_min(),
+                              Limits::min(),
+                              Limits::max(),
+                              -Limits::max(),
+                              Sample(0),
+                              -Sample(0),
+                              Sample(1),
+                              Sample(-1),
+                              Limits::min() / 3,
+                              Sample(1e-30),
+                              Sample(0.5),
                               -Limits::signaling_NaN()};
     const auto code = input.take<std::uint8_t>();
     if (code < 16) return special[code];
@@ -117,7 +127,8 @@ void checkBlock(const std::vector<Sample>* in, const std::vector<Sample>* out, V
         if (moderateHistory && finiteOut) {
             const long double error = std::fabs((yl + yr) - (xl + xr));
             const long double bound =
-                2 * eps * (std::fabs(yl) + std::fabs(yr) + std::fabs(xl) + std::fabs(xr)) + 4 * tiny;
+                2 * eps * (std::fabs(yl) + std::fabs(yr) + std::fabs(xl) + std::fabs(xr)) +
+                4 * tiny;
             require(error <= bound, "the channel sum passes within rounding", n);
         }
     }
@@ -147,11 +158,10 @@ bool anyNonFinite(const Block& block) {
 
 bool sameOutputs(const Block& a, const Block& b) {
     for (int c = 0; c < 2; ++c) {
-        const bool same =
-            a.wide ? std::memcmp(a.out64[c].data(), b.out64[c].data(),
-                                 a.out64[c].size() * sizeof(double)) == 0
-                   : std::memcmp(a.out32[c].data(), b.out32[c].data(),
-                                 a.out32[c].size() * sizeof(float)) == 0;
+        const bool same = a.wide ? std::memcmp(a.out64[c].data(), b.out64[c].data(),
+                                               a.out64[c].size() * sizeof(double)) == 0
+                                 : std::memcmp(a.out32[c].data(), b.out32[c].data(),
+                                               a.out32[c].size() * sizeof(float)) == 0;
         if (!same) return false;
     }
     return true;
@@ -215,11 +225,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
                 run(effect, block);
                 if (block.wide) {
-                    checkBlock(block.in64, block.out64, block.frames, block.inPlace, moderateHistory,
-                               stable);
+                    checkBlock(block.in64, block.out64, block.frames, block.inPlace,
+                               moderateHistory, stable);
                 } else {
-                    checkBlock(block.in32, block.out32, block.frames, block.inPlace, moderateHistory,
-                               stable);
+                    checkBlock(block.in32, block.out32, block.frames, block.inPlace,
+                               moderateHistory, stable);
                 }
                 if (afterNonFinite) {
                     // The state was zeroed after the bad block: a fresh instance at the same

@@ -147,12 +147,15 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
                 break;
             }
             case 8: {
-                // Any bytes into a record's type and speakers; its count stays what it was made with.
+                // Any bytes into a record's type and speakers; its count stays what it was made
+                // with.
                 VstSpeakerArrangement* record = slots[input.take<std::uint8_t>() % kSlots];
                 if (record == nullptr) break;
                 input.takeBytes(&record->type, sizeof(record->type));
-                const std::size_t span = recordSize(record->numChannels) - kSpeakerArrangementHeaderSize;
-                input.takeBytes(speakerAt(record, 0), std::min<std::size_t>(span, input.take<std::uint16_t>()));
+                const std::size_t span =
+                    recordSize(record->numChannels) - kSpeakerArrangementHeaderSize;
+                input.takeBytes(speakerAt(record, 0),
+                                std::min<std::size_t>(span, input.take<std::uint16_t>()));
                 break;
             }
             case 9: {

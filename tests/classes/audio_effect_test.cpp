@@ -82,10 +82,10 @@ TEST_F(CoreDispatcher, SetProgramTestsOnlyTheUpperBoundOnTheWholeValue) {
     };
     const Row rows[] = {
         {2, true, 2},
-        {3, false, 0},                                            // equal to the count
-        {VstIntPtr{1} << 32, false, 0},                           // low half 0, whole too large
-        {-1, true, -1},                                           // negative passes
-        {static_cast<VstIntPtr>(0x8000000000000001ull), true, 1}, // negative whole, low half 1
+        {3, false, 0},                                             // equal to the count
+        {VstIntPtr{1} << 32, false, 0},                            // low half 0, whole too large
+        {-1, true, -1},                                            // negative passes
+        {static_cast<VstIntPtr>(0x8000000000000001ull), true, 1},  // negative whole, low half 1
     };
     for (const Row& row : rows) {
         effect->calls.clear();
@@ -144,7 +144,8 @@ TEST_F(CoreDispatcher, OpenAndCloseCallTheirOperationsAndAnswerZero) {
 
 TEST_F(CoreDispatcher, TextDefaultsWriteOnlyATerminator) {
     char text[8];
-    for (VstInt32 opcode : {effGetProgramName, effGetParamLabel, effGetParamDisplay, effGetParamName}) {
+    for (VstInt32 opcode :
+         {effGetProgramName, effGetParamLabel, effGetParamDisplay, effGetParamName}) {
         std::memset(text, 'x', sizeof text);
         EXPECT_EQ(plugin->dispatch(opcode, 0, 0, text), 0);
         EXPECT_EQ(text[0], '\0') << opcode;

@@ -19,10 +19,13 @@ void* const P = gBuffer;  // the ptr every request in the table carries
 std::string arg(const void* p) {
     if (p == P) return "P";
     char text[32];
-    std::snprintf(text, sizeof text, "%#llx", static_cast<unsigned long long>(reinterpret_cast<std::uintptr_t>(p)));
+    std::snprintf(text, sizeof text, "%#llx",
+                  static_cast<unsigned long long>(reinterpret_cast<std::uintptr_t>(p)));
     return text;
 }
-std::string arg(VstIntPtr v) { return std::to_string(v); }
+std::string arg(VstIntPtr v) {
+    return std::to_string(v);
+}
 std::string arg(float f) {
     char text[32];
     std::snprintf(text, sizeof text, "%g", f);
@@ -47,73 +50,151 @@ public:
     std::vector<std::string> log;
     VstIntPtr answer = 0;
 
-#define PROBE_BOOL(name, ...) log.push_back(signature(#name, ##__VA_ARGS__)); return answer != 0
-#define PROBE_INT(name, ...) log.push_back(signature(#name, ##__VA_ARGS__)); return static_cast<VstInt32>(answer)
-    VstInt32 processEvents(VstEvents* e) override { PROBE_INT(processEvents, e); }
-    bool canParameterBeAutomated(VstInt32 i) override { PROBE_BOOL(canParameterBeAutomated, VstIntPtr{i}); }
-    bool string2parameter(VstInt32 i, char* t) override { PROBE_BOOL(string2parameter, VstIntPtr{i}, t); }
+#define PROBE_BOOL(name, ...)                       \
+    log.push_back(signature(#name, ##__VA_ARGS__)); \
+    return answer != 0
+#define PROBE_INT(name, ...)                        \
+    log.push_back(signature(#name, ##__VA_ARGS__)); \
+    return static_cast<VstInt32>(answer)
+    VstInt32 processEvents(VstEvents* e) override {
+        PROBE_INT(processEvents, e);
+    }
+    bool canParameterBeAutomated(VstInt32 i) override {
+        PROBE_BOOL(canParameterBeAutomated, VstIntPtr{i});
+    }
+    bool string2parameter(VstInt32 i, char* t) override {
+        PROBE_BOOL(string2parameter, VstIntPtr{i}, t);
+    }
     bool getProgramNameIndexed(VstInt32 c, VstInt32 i, char* t) override {
         PROBE_BOOL(getProgramNameIndexed, VstIntPtr{c}, VstIntPtr{i}, t);
     }
-    bool getInputProperties(VstInt32 i, VstPinProperties* p) override { PROBE_BOOL(getInputProperties, VstIntPtr{i}, p); }
-    bool getOutputProperties(VstInt32 i, VstPinProperties* p) override { PROBE_BOOL(getOutputProperties, VstIntPtr{i}, p); }
-    VstInt32 getPlugCategory() override { PROBE_INT(getPlugCategory); }
+    bool getInputProperties(VstInt32 i, VstPinProperties* p) override {
+        PROBE_BOOL(getInputProperties, VstIntPtr{i}, p);
+    }
+    bool getOutputProperties(VstInt32 i, VstPinProperties* p) override {
+        PROBE_BOOL(getOutputProperties, VstIntPtr{i}, p);
+    }
+    VstInt32 getPlugCategory() override {
+        PROBE_INT(getPlugCategory);
+    }
     bool offlineNotify(VstAudioFile* p, VstInt32 n, bool s) override {
         PROBE_BOOL(offlineNotify, p, VstIntPtr{n}, VstIntPtr{s});
     }
-    bool offlinePrepare(VstOfflineTask* p, VstInt32 n) override { PROBE_BOOL(offlinePrepare, p, VstIntPtr{n}); }
-    bool offlineRun(VstOfflineTask* p, VstInt32 n) override { PROBE_BOOL(offlineRun, p, VstIntPtr{n}); }
-    bool processVariableIo(VstVariableIo* p) override { PROBE_BOOL(processVariableIo, p); }
+    bool offlinePrepare(VstOfflineTask* p, VstInt32 n) override {
+        PROBE_BOOL(offlinePrepare, p, VstIntPtr{n});
+    }
+    bool offlineRun(VstOfflineTask* p, VstInt32 n) override {
+        PROBE_BOOL(offlineRun, p, VstIntPtr{n});
+    }
+    bool processVariableIo(VstVariableIo* p) override {
+        PROBE_BOOL(processVariableIo, p);
+    }
     bool setSpeakerArrangement(VstSpeakerArrangement* i, VstSpeakerArrangement* o) override {
         PROBE_BOOL(setSpeakerArrangement, i, o);
     }
-    bool setBypass(bool b) override { PROBE_BOOL(setBypass, VstIntPtr{b}); }
-    bool getEffectName(char* t) override { PROBE_BOOL(getEffectName, t); }
-    bool getVendorString(char* t) override { PROBE_BOOL(getVendorString, t); }
-    bool getProductString(char* t) override { PROBE_BOOL(getProductString, t); }
-    VstInt32 getVendorVersion() override { PROBE_INT(getVendorVersion); }
+    bool setBypass(bool b) override {
+        PROBE_BOOL(setBypass, VstIntPtr{b});
+    }
+    bool getEffectName(char* t) override {
+        PROBE_BOOL(getEffectName, t);
+    }
+    bool getVendorString(char* t) override {
+        PROBE_BOOL(getVendorString, t);
+    }
+    bool getProductString(char* t) override {
+        PROBE_BOOL(getProductString, t);
+    }
+    VstInt32 getVendorVersion() override {
+        PROBE_INT(getVendorVersion);
+    }
     VstIntPtr vendorSpecific(VstInt32 a, VstIntPtr b, void* p, float f) override {
         log.push_back(signature("vendorSpecific", VstIntPtr{a}, b, p, f));
         return answer;
     }
-    VstInt32 canDo(char* t) override { PROBE_INT(canDo, t); }
-    VstInt32 getGetTailSize() override { PROBE_INT(getGetTailSize); }
+    VstInt32 canDo(char* t) override {
+        PROBE_INT(canDo, t);
+    }
+    VstInt32 getGetTailSize() override {
+        PROBE_INT(getGetTailSize);
+    }
     bool getParameterProperties(VstInt32 i, VstParameterProperties* p) override {
         PROBE_BOOL(getParameterProperties, VstIntPtr{i}, p);
     }
-    VstInt32 getVstVersion() override { PROBE_INT(getVstVersion); }
-    VstInt32 getMidiProgramName(VstInt32 c, MidiProgramName* p) override { PROBE_INT(getMidiProgramName, VstIntPtr{c}, p); }
+    VstInt32 getVstVersion() override {
+        PROBE_INT(getVstVersion);
+    }
+    VstInt32 getMidiProgramName(VstInt32 c, MidiProgramName* p) override {
+        PROBE_INT(getMidiProgramName, VstIntPtr{c}, p);
+    }
     VstInt32 getCurrentMidiProgram(VstInt32 c, MidiProgramName* p) override {
         PROBE_INT(getCurrentMidiProgram, VstIntPtr{c}, p);
     }
     VstInt32 getMidiProgramCategory(VstInt32 c, MidiProgramCategory* p) override {
         PROBE_INT(getMidiProgramCategory, VstIntPtr{c}, p);
     }
-    bool hasMidiProgramsChanged(VstInt32 c) override { PROBE_BOOL(hasMidiProgramsChanged, VstIntPtr{c}); }
-    bool getMidiKeyName(VstInt32 c, MidiKeyName* p) override { PROBE_BOOL(getMidiKeyName, VstIntPtr{c}, p); }
-    bool beginSetProgram() override { PROBE_BOOL(beginSetProgram); }
-    bool endSetProgram() override { PROBE_BOOL(endSetProgram); }
+    bool hasMidiProgramsChanged(VstInt32 c) override {
+        PROBE_BOOL(hasMidiProgramsChanged, VstIntPtr{c});
+    }
+    bool getMidiKeyName(VstInt32 c, MidiKeyName* p) override {
+        PROBE_BOOL(getMidiKeyName, VstIntPtr{c}, p);
+    }
+    bool beginSetProgram() override {
+        PROBE_BOOL(beginSetProgram);
+    }
+    bool endSetProgram() override {
+        PROBE_BOOL(endSetProgram);
+    }
     bool getSpeakerArrangement(VstSpeakerArrangement** i, VstSpeakerArrangement** o) override {
         PROBE_BOOL(getSpeakerArrangement, i, o);
     }
-    VstInt32 getNextShellPlugin(char* t) override { PROBE_INT(getNextShellPlugin, t); }
-    VstInt32 startProcess() override { PROBE_INT(startProcess); }
-    VstInt32 stopProcess() override { PROBE_INT(stopProcess); }
-    VstInt32 setTotalSampleToProcess(VstInt32 v) override { PROBE_INT(setTotalSampleToProcess, VstIntPtr{v}); }
-    bool setPanLaw(VstInt32 t, float v) override { PROBE_BOOL(setPanLaw, VstIntPtr{t}, v); }
-    VstInt32 beginLoadBank(VstPatchChunkInfo* p) override { PROBE_INT(beginLoadBank, p); }
-    VstInt32 beginLoadProgram(VstPatchChunkInfo* p) override { PROBE_INT(beginLoadProgram, p); }
-    bool setProcessPrecision(VstInt32 p) override { PROBE_BOOL(setProcessPrecision, VstIntPtr{p}); }
-    VstInt32 getNumMidiInputChannels() override { PROBE_INT(getNumMidiInputChannels); }
-    VstInt32 getNumMidiOutputChannels() override { PROBE_INT(getNumMidiOutputChannels); }
+    VstInt32 getNextShellPlugin(char* t) override {
+        PROBE_INT(getNextShellPlugin, t);
+    }
+    VstInt32 startProcess() override {
+        PROBE_INT(startProcess);
+    }
+    VstInt32 stopProcess() override {
+        PROBE_INT(stopProcess);
+    }
+    VstInt32 setTotalSampleToProcess(VstInt32 v) override {
+        PROBE_INT(setTotalSampleToProcess, VstIntPtr{v});
+    }
+    bool setPanLaw(VstInt32 t, float v) override {
+        PROBE_BOOL(setPanLaw, VstIntPtr{t}, v);
+    }
+    VstInt32 beginLoadBank(VstPatchChunkInfo* p) override {
+        PROBE_INT(beginLoadBank, p);
+    }
+    VstInt32 beginLoadProgram(VstPatchChunkInfo* p) override {
+        PROBE_INT(beginLoadProgram, p);
+    }
+    bool setProcessPrecision(VstInt32 p) override {
+        PROBE_BOOL(setProcessPrecision, VstIntPtr{p});
+    }
+    VstInt32 getNumMidiInputChannels() override {
+        PROBE_INT(getNumMidiInputChannels);
+    }
+    VstInt32 getNumMidiOutputChannels() override {
+        PROBE_INT(getNumMidiOutputChannels);
+    }
 
     // Operations that have requests of their own in the interface but that the dispatcher must
     // leave alone.
-    VstInt32 getNumCategories() override { PROBE_INT(getNumCategories); }
-    bool copyProgram(VstInt32 d) override { PROBE_BOOL(copyProgram, VstIntPtr{d}); }
-    void inputConnected(VstInt32 i, bool s) override { log.push_back(signature("inputConnected", VstIntPtr{i}, VstIntPtr{s})); }
-    void outputConnected(VstInt32 i, bool s) override { log.push_back(signature("outputConnected", VstIntPtr{i}, VstIntPtr{s})); }
-    VstInt32 reportCurrentPosition() override { PROBE_INT(reportCurrentPosition); }
+    VstInt32 getNumCategories() override {
+        PROBE_INT(getNumCategories);
+    }
+    bool copyProgram(VstInt32 d) override {
+        PROBE_BOOL(copyProgram, VstIntPtr{d});
+    }
+    void inputConnected(VstInt32 i, bool s) override {
+        log.push_back(signature("inputConnected", VstIntPtr{i}, VstIntPtr{s}));
+    }
+    void outputConnected(VstInt32 i, bool s) override {
+        log.push_back(signature("outputConnected", VstIntPtr{i}, VstIntPtr{s}));
+    }
+    VstInt32 reportCurrentPosition() override {
+        PROBE_INT(reportCurrentPosition);
+    }
     float* reportDestinationBuffer() override {
         log.push_back("reportDestinationBuffer()");
         return nullptr;
@@ -121,19 +202,31 @@ public:
     void setBlockSizeAndSampleRate(VstInt32 b, float r) override {
         log.push_back(signature("setBlockSizeAndSampleRate", VstIntPtr{b}, r));
     }
-    bool getErrorText(char* t) override { PROBE_BOOL(getErrorText, t); }
+    bool getErrorText(char* t) override {
+        PROBE_BOOL(getErrorText, t);
+    }
     void* getIcon() override {
         log.push_back("getIcon()");
         return nullptr;
     }
-    bool setViewPosition(VstInt32 x, VstInt32 y) override { PROBE_BOOL(setViewPosition, VstIntPtr{x}, VstIntPtr{y}); }
-    VstInt32 fxIdle() override { PROBE_INT(fxIdle); }
-    bool keysRequired() override { PROBE_BOOL(keysRequired); }
+    bool setViewPosition(VstInt32 x, VstInt32 y) override {
+        PROBE_BOOL(setViewPosition, VstIntPtr{x}, VstIntPtr{y});
+    }
+    VstInt32 fxIdle() override {
+        PROBE_INT(fxIdle);
+    }
+    bool keysRequired() override {
+        PROBE_BOOL(keysRequired);
+    }
 #undef PROBE_BOOL
 #undef PROBE_INT
 
-    float sampleRateField() const { return sampleRate; }
-    VstInt32 blockSizeField() const { return blockSize; }
+    float sampleRateField() const {
+        return sampleRate;
+    }
+    VstInt32 blockSizeField() const {
+        return blockSize;
+    }
 };
 
 enum class Result { OneOrZero, Int32, Unchanged };
@@ -220,7 +313,8 @@ TEST(ExtendedDispatcher, ResultsAreConvertedAsTheirKindSays) {
     for (VstIntPtr answer : answers) {
         probe->answer = answer;
         for (const Row& row : kRows) {
-            EXPECT_EQ(plugin->dispatch(row.opcode, 3, kValue, P, 2.5f), expectedResult(row.result, answer))
+            EXPECT_EQ(plugin->dispatch(row.opcode, 3, kValue, P, 2.5f),
+                      expectedResult(row.result, answer))
                 << "opcode " << row.opcode << " answer " << answer;
         }
     }
@@ -233,25 +327,35 @@ TEST(ExtendedDispatcher, FlagArgumentsTestTheWholeValueOrIndex) {
     plugin->dispatch(effSetBypass, 0, 0);
     plugin->dispatch(effOfflineNotify, -1, 0, P);
     plugin->dispatch(effOfflineNotify, 0, 0, P);
-    EXPECT_EQ(probe->log, (std::vector<std::string>{"setBypass(1)", "setBypass(0)", "offlineNotify(P,0,1)",
-                                                    "offlineNotify(P,0,0)"}));
+    EXPECT_EQ(probe->log,
+              (std::vector<std::string>{"setBypass(1)", "setBypass(0)", "offlineNotify(P,0,1)",
+                                        "offlineNotify(P,0,0)"}));
 }
 
 TEST(ExtendedDispatcher, PassedOnRequestsReachNoOperationAndAnswerZero) {
     vsthost::Host host;
     auto [probe, plugin] = attach<ExtendedProbe>(&host);
     probe->answer = 1;
-    const VstInt32 passedOn[] = {effGetNumProgramCategories, effCopyProgram, effConnectInput,
-                                 effConnectOutput, effGetCurrentPosition, effGetDestinationBuffer,
-                                 effSetBlockSizeAndSampleRate, effGetErrorText, effIdle, effGetIcon,
-                                 effSetViewPosition, effKeysRequired};
+    const VstInt32 passedOn[] = {effGetNumProgramCategories,
+                                 effCopyProgram,
+                                 effConnectInput,
+                                 effConnectOutput,
+                                 effGetCurrentPosition,
+                                 effGetDestinationBuffer,
+                                 effSetBlockSizeAndSampleRate,
+                                 effGetErrorText,
+                                 effIdle,
+                                 effGetIcon,
+                                 effSetViewPosition,
+                                 effKeysRequired};
     for (VstInt32 opcode : passedOn) {
         EXPECT_EQ(plugin->dispatch(opcode, 3, kValue, P, 96000.0f), 0) << opcode;
     }
     EXPECT_TRUE(probe->log.empty()) << probe->log.front();
     EXPECT_EQ(probe->sampleRateField(), 44100.0f);
     EXPECT_EQ(probe->blockSizeField(), 1024);
-    for (VstInt32 opcode : {80, 1000, -1}) EXPECT_EQ(plugin->dispatch(opcode, 3, kValue, P, 1.0f), 0);
+    for (VstInt32 opcode : {80, 1000, -1})
+        EXPECT_EQ(plugin->dispatch(opcode, 3, kValue, P, 1.0f), 0);
     EXPECT_TRUE(probe->log.empty());
 }
 
@@ -360,7 +464,7 @@ TEST(ExtendedResume, EventsAreRequestedForASynthOrAnAnswerOfExactlyOne) {
         bool requests;
     };
     const Case cases[] = {
-        {true, 0, false, true}, {false, 1, true, true}, {false, -1, true, false},
+        {true, 0, false, true},  {false, 1, true, true},  {false, -1, true, false},
         {false, 2, true, false}, {false, 0, true, false},
     };
     for (const Case& c : cases) {
@@ -371,10 +475,12 @@ TEST(ExtendedResume, EventsAreRequestedForASynthOrAnAnswerOfExactlyOne) {
         host.setAnswer([](const vsthost::HostRequest&) { return VstIntPtr{-9}; });  // ignored
         plugin->dispatch(effMainsChanged, 0, 1);
         bool askedItself = false;
-        for (const auto& call : effect->calls) askedItself = askedItself || call.name.rfind("canDo:", 0) == 0;
+        for (const auto& call : effect->calls)
+            askedItself = askedItself || call.name.rfind("canDo:", 0) == 0;
         EXPECT_EQ(askedItself, c.asksItself) << "synth " << c.synth << " canDo " << c.canDoAnswer;
         const auto requests = host.requests();
-        ASSERT_EQ(requests.size(), c.requests ? 1u : 0u) << "synth " << c.synth << " canDo " << c.canDoAnswer;
+        ASSERT_EQ(requests.size(), c.requests ? 1u : 0u)
+            << "synth " << c.synth << " canDo " << c.canDoAnswer;
         if (c.requests) {
             EXPECT_EQ(requests[0].opcode, audioMasterWantMidi);
             EXPECT_EQ(requests[0].effect, plugin->effect());

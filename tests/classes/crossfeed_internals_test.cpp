@@ -92,9 +92,9 @@ TEST(CrossfeedInternals, TruncatedRatesFollowTheInt64Route) {
     EXPECT_EQ(VaricCrossfeed::truncatedRate(44100.9f), 44100u);
     EXPECT_EQ(VaricCrossfeed::truncatedRate(-44100.0f), 4294923196u);
     EXPECT_EQ(VaricCrossfeed::truncatedRate(0.99f), 0u);
-    EXPECT_EQ(VaricCrossfeed::truncatedRate(4294967296.0f), 0u);       // 2^32: low half 0
+    EXPECT_EQ(VaricCrossfeed::truncatedRate(4294967296.0f), 0u);                // 2^32: low half 0
     EXPECT_EQ(VaricCrossfeed::truncatedRate(4294967296.0f * 2 + 1024), 1024u);  // 2^33 + 1024
-    EXPECT_EQ(VaricCrossfeed::truncatedRate(9.3e18f), 0u);             // beyond int64
+    EXPECT_EQ(VaricCrossfeed::truncatedRate(9.3e18f), 0u);                      // beyond int64
     EXPECT_EQ(VaricCrossfeed::truncatedRate(-9.3e18f), 0u);
     EXPECT_EQ(VaricCrossfeed::truncatedRate(std::numeric_limits<float>::quiet_NaN()), 0u);
 }

@@ -36,61 +36,95 @@ struct Row {
     Reads reads = Reads::Bool;
 };
 
-VstIntPtr asInt(bool b) { return b ? 1 : 0; }
-VstIntPtr asInt(VstInt32 i) { return i; }
-VstIntPtr asInt(VstIntPtr i) { return i; }
+VstIntPtr asInt(bool b) {
+    return b ? 1 : 0;
+}
+VstIntPtr asInt(VstInt32 i) {
+    return i;
+}
+VstIntPtr asInt(VstIntPtr i) {
+    return i;
+}
 template <class T>
 VstIntPtr asInt(T* p) {
     return reinterpret_cast<VstIntPtr>(p);
 }
 
 #define OP(expr) [](AudioEffectX& e) -> VstIntPtr { return asInt(e.expr); }
-#define VOID_OP(expr) [](AudioEffectX& e) -> VstIntPtr { e.expr; return 0; }
+#define VOID_OP(expr)                  \
+    [](AudioEffectX& e) -> VstIntPtr { \
+        e.expr;                        \
+        return 0;                      \
+    }
 
 // Every request of the table, with arguments chosen so that swapped or dropped ones show.
 const Row kRows[] = {
     {"beginEdit", OP(beginEdit(7)), audioMasterBeginEdit, 7},
     {"endEdit", OP(endEdit(-3)), audioMasterEndEdit, -3},
     {"ioChanged", OP(ioChanged()), audioMasterIOChanged},
-    {"getInputLatency", OP(getInputLatency()), audioMasterGetInputLatency, 0, 0, nullptr, 0, Reads::Int32},
-    {"getOutputLatency", OP(getOutputLatency()), audioMasterGetOutputLatency, 0, 0, nullptr, 0, Reads::Int32},
+    {"getInputLatency", OP(getInputLatency()), audioMasterGetInputLatency, 0, 0, nullptr, 0,
+     Reads::Int32},
+    {"getOutputLatency", OP(getOutputLatency()), audioMasterGetOutputLatency, 0, 0, nullptr, 0,
+     Reads::Int32},
     {"getTimeInfo", OP(getTimeInfo(-2)), audioMasterGetTime, 0, -2, nullptr, 0, Reads::Pointer},
-    {"getCurrentProcessLevel", OP(getCurrentProcessLevel()), audioMasterGetCurrentProcessLevel, 0, 0, nullptr, 0, Reads::Int32},
-    {"getAutomationState", OP(getAutomationState()), audioMasterGetAutomationState, 0, 0, nullptr, 0, Reads::Int32},
-    {"getHostVendorString", OP(getHostVendorString(textBuffer)), audioMasterGetVendorString, 0, 0, textBuffer},
-    {"getHostProductString", OP(getHostProductString(textBuffer)), audioMasterGetProductString, 0, 0, textBuffer},
-    {"getHostVendorVersion", OP(getHostVendorVersion()), audioMasterGetVendorVersion, 0, 0, nullptr, 0, Reads::Int32},
+    {"getCurrentProcessLevel", OP(getCurrentProcessLevel()), audioMasterGetCurrentProcessLevel, 0,
+     0, nullptr, 0, Reads::Int32},
+    {"getAutomationState", OP(getAutomationState()), audioMasterGetAutomationState, 0, 0, nullptr,
+     0, Reads::Int32},
+    {"getHostVendorString", OP(getHostVendorString(textBuffer)), audioMasterGetVendorString, 0, 0,
+     textBuffer},
+    {"getHostProductString", OP(getHostProductString(textBuffer)), audioMasterGetProductString, 0,
+     0, textBuffer},
+    {"getHostVendorVersion", OP(getHostVendorVersion()), audioMasterGetVendorVersion, 0, 0, nullptr,
+     0, Reads::Int32},
     {"hostVendorSpecific", OP(hostVendorSpecific(-9, VstIntPtr{0x123456789}, recordA, 2.5f)),
      audioMasterVendorSpecific, -9, VstIntPtr{0x123456789}, recordA, 2.5f, Reads::Unchanged},
-    {"canHostDo", OP(canHostDo(textBuffer)), audioMasterCanDo, 0, 0, textBuffer, 0, Reads::OneOrZero},
-    {"getHostLanguage", OP(getHostLanguage()), audioMasterGetLanguage, 0, 0, nullptr, 0, Reads::Int32},
+    {"canHostDo", OP(canHostDo(textBuffer)), audioMasterCanDo, 0, 0, textBuffer, 0,
+     Reads::OneOrZero},
+    {"getHostLanguage", OP(getHostLanguage()), audioMasterGetLanguage, 0, 0, nullptr, 0,
+     Reads::Int32},
     {"getDirectory", OP(getDirectory()), audioMasterGetDirectory, 0, 0, nullptr, 0, Reads::Pointer},
     {"updateDisplay", OP(updateDisplay()), audioMasterUpdateDisplay},
     {"sizeWindow", OP(sizeWindow(640, 480)), audioMasterSizeWindow, 640, 480},
-    {"openFileSelector", OP(openFileSelector(fake<VstFileSelect>(recordA))), audioMasterOpenFileSelector, 0, 0, recordA},
-    {"closeFileSelector", OP(closeFileSelector(fake<VstFileSelect>(recordB))), audioMasterCloseFileSelector, 0, 0, recordB},
+    {"openFileSelector", OP(openFileSelector(fake<VstFileSelect>(recordA))),
+     audioMasterOpenFileSelector, 0, 0, recordA},
+    {"closeFileSelector", OP(closeFileSelector(fake<VstFileSelect>(recordB))),
+     audioMasterCloseFileSelector, 0, 0, recordB},
     {"offlineRead source", OP(offlineRead(fake<VstOfflineTask>(recordA), kVstOfflinePeaks, true)),
      audioMasterOfflineRead, 1, kVstOfflinePeaks, recordA},
-    {"offlineRead no source", OP(offlineRead(fake<VstOfflineTask>(recordA), kVstOfflineParameter, false)),
+    {"offlineRead no source",
+     OP(offlineRead(fake<VstOfflineTask>(recordA), kVstOfflineParameter, false)),
      audioMasterOfflineRead, 0, kVstOfflineParameter, recordA},
     {"offlineWrite", OP(offlineWrite(fake<VstOfflineTask>(recordB), kVstOfflineMarker)),
      audioMasterOfflineWrite, 0, kVstOfflineMarker, recordB},
-    {"offlineStart", OP(offlineStart(fake<VstAudioFile>(recordA), 4, 1)), audioMasterOfflineStart, 1, 4, recordA},
-    {"offlineGetCurrentPass", OP(offlineGetCurrentPass()), audioMasterOfflineGetCurrentPass, 0, 0, nullptr, 0, Reads::OneOrZero},
-    {"offlineGetCurrentMetaPass", OP(offlineGetCurrentMetaPass()), audioMasterOfflineGetCurrentMetaPass, 0, 0, nullptr, 0, Reads::OneOrZero},
+    {"offlineStart", OP(offlineStart(fake<VstAudioFile>(recordA), 4, 1)), audioMasterOfflineStart,
+     1, 4, recordA},
+    {"offlineGetCurrentPass", OP(offlineGetCurrentPass()), audioMasterOfflineGetCurrentPass, 0, 0,
+     nullptr, 0, Reads::OneOrZero},
+    {"offlineGetCurrentMetaPass", OP(offlineGetCurrentMetaPass()),
+     audioMasterOfflineGetCurrentMetaPass, 0, 0, nullptr, 0, Reads::OneOrZero},
     {"wantEvents", VOID_OP(wantEvents(1)), audioMasterWantMidi, 0, 1, nullptr, 0, Reads::Nothing},
     {"tempoAt", OP(tempoAt(-5)), audioMasterTempoAt, 0, -5, nullptr, 0, Reads::Int32},
-    {"getNumAutomatableParameters", OP(getNumAutomatableParameters()), audioMasterGetNumAutomatableParameters, 0, 0, nullptr, 0, Reads::Int32},
-    {"getParameterQuantization", OP(getParameterQuantization()), audioMasterGetParameterQuantization, 0, 0, nullptr, 0, Reads::Int32},
+    {"getNumAutomatableParameters", OP(getNumAutomatableParameters()),
+     audioMasterGetNumAutomatableParameters, 0, 0, nullptr, 0, Reads::Int32},
+    {"getParameterQuantization", OP(getParameterQuantization()),
+     audioMasterGetParameterQuantization, 0, 0, nullptr, 0, Reads::Int32},
     {"needIdle", OP(needIdle()), audioMasterNeedIdle},
-    {"getPreviousPlug", OP(getPreviousPlug(5)), audioMasterGetPreviousPlug, 0, 0, nullptr, 0, Reads::Pointer},
+    {"getPreviousPlug", OP(getPreviousPlug(5)), audioMasterGetPreviousPlug, 0, 0, nullptr, 0,
+     Reads::Pointer},
     {"getNextPlug", OP(getNextPlug(6)), audioMasterGetNextPlug, 0, 0, nullptr, 0, Reads::Pointer},
-    {"willProcessReplacing", OP(willProcessReplacing()), audioMasterWillReplaceOrAccumulate, 0, 0, nullptr, 0, Reads::Int32},
-    {"setOutputSamplerate", VOID_OP(setOutputSamplerate(48000.5f)), audioMasterSetOutputSampleRate, 0, 0, nullptr, 48000.5f, Reads::Nothing},
-    {"getInputSpeakerArrangement", OP(getInputSpeakerArrangement()), audioMasterGetInputSpeakerArrangement, 0, 0, nullptr, 0, Reads::Pointer},
-    {"getOutputSpeakerArrangement", OP(getOutputSpeakerArrangement()), audioMasterGetOutputSpeakerArrangement, 0, 0, nullptr, 0, Reads::Pointer},
-    {"openWindow", OP(openWindow(fake<VstWindow>(recordA))), audioMasterOpenWindow, 0, 0, recordA, 0, Reads::Pointer},
-    {"closeWindow", OP(closeWindow(fake<VstWindow>(recordB))), audioMasterCloseWindow, 0, 0, recordB},
+    {"willProcessReplacing", OP(willProcessReplacing()), audioMasterWillReplaceOrAccumulate, 0, 0,
+     nullptr, 0, Reads::Int32},
+    {"setOutputSamplerate", VOID_OP(setOutputSamplerate(48000.5f)), audioMasterSetOutputSampleRate,
+     0, 0, nullptr, 48000.5f, Reads::Nothing},
+    {"getInputSpeakerArrangement", OP(getInputSpeakerArrangement()),
+     audioMasterGetInputSpeakerArrangement, 0, 0, nullptr, 0, Reads::Pointer},
+    {"getOutputSpeakerArrangement", OP(getOutputSpeakerArrangement()),
+     audioMasterGetOutputSpeakerArrangement, 0, 0, nullptr, 0, Reads::Pointer},
+    {"openWindow", OP(openWindow(fake<VstWindow>(recordA))), audioMasterOpenWindow, 0, 0, recordA,
+     0, Reads::Pointer},
+    {"closeWindow", OP(closeWindow(fake<VstWindow>(recordB))), audioMasterCloseWindow, 0, 0,
+     recordB},
     {"getChunkFile", OP(getChunkFile(recordA)), audioMasterGetChunkFile, 0, 0, recordA},
 };
 
@@ -139,7 +173,8 @@ TEST(HostRequests, EachSendsOneRequestWithItsArgumentsAndReadsTheAnswer) {
             EXPECT_EQ(r.value, row.value) << row.name;
             EXPECT_EQ(r.ptr, row.ptr) << row.name;
             EXPECT_EQ(r.opt, row.opt) << row.name;
-            EXPECT_EQ(result, expectedResult(row.reads, a)) << row.name << " answer " << std::hex << a;
+            EXPECT_EQ(result, expectedResult(row.reads, a))
+                << row.name << " answer " << std::hex << a;
         }
     }
     EXPECT_EQ(effect->sampleRateField(), 44100.0f) << "only the two updates change settings";
@@ -188,7 +223,8 @@ TEST(HostRequests, SampleRateIsTestedOverTheWholeAnswerAndStoredAsAFloat) {
         EXPECT_EQ(effect->sampleRateField(), static_cast<float>(c.result)) << c.answer;
         ASSERT_EQ(host.requests().size(), 1u);
         EXPECT_EQ(host.requests()[0].opcode, audioMasterGetSampleRate);
-        EXPECT_TRUE(effect->calls.empty()) << "the field is written directly, not through setSampleRate";
+        EXPECT_TRUE(effect->calls.empty())
+            << "the field is written directly, not through setSampleRate";
     }
 }
 
@@ -202,9 +238,9 @@ TEST(HostRequests, BlockSizeIsTestedAfterCuttingTo32Bits) {
         {0, 1024},
         {-1, 1024},
         {static_cast<VstIntPtr>(0x100000100ll), 256},
-        {static_cast<VstIntPtr>(0x100000000ll), 1024},            // low half 0
-        {static_cast<VstIntPtr>(0x0000000080000000ll), 1024},     // low half negative
-        {static_cast<VstIntPtr>(0xFFFFFFFF00000001ull), 1},       // whole negative, low half 1
+        {static_cast<VstIntPtr>(0x100000000ll), 1024},         // low half 0
+        {static_cast<VstIntPtr>(0x0000000080000000ll), 1024},  // low half negative
+        {static_cast<VstIntPtr>(0xFFFFFFFF00000001ull), 1},    // whole negative, low half 1
     };
     for (const Case& c : cases) {
         vsthost::Host host;
@@ -214,6 +250,7 @@ TEST(HostRequests, BlockSizeIsTestedAfterCuttingTo32Bits) {
         EXPECT_EQ(effect->blockSizeField(), c.result) << c.answer;
         ASSERT_EQ(host.requests().size(), 1u);
         EXPECT_EQ(host.requests()[0].opcode, audioMasterGetBlockSize);
-        EXPECT_TRUE(effect->calls.empty()) << "the field is written directly, not through setBlockSize";
+        EXPECT_TRUE(effect->calls.empty())
+            << "the field is written directly, not through setBlockSize";
     }
 }

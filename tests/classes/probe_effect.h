@@ -44,7 +44,9 @@ public:
         log("setProgram", program);
         AudioEffectX::setProgram(program);
     }
-    void setParameter(VstInt32 index, float value) override { log("setParameter", index, 0, value); }
+    void setParameter(VstInt32 index, float value) override {
+        log("setParameter", index, 0, value);
+    }
     VstInt32 getChunk(void** data, bool isPreset) override {
         log("getChunk", reinterpret_cast<VstIntPtr>(data), isPreset);
         return chunkAnswer;

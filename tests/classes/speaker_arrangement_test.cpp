@@ -50,8 +50,10 @@ void expectReleased(const void* block) {
 VstSpeakerProperties patternedSpeaker(unsigned seed, std::size_t nameLength) {
     VstSpeakerProperties s;
     auto* b = reinterpret_cast<unsigned char*>(&s);
-    for (std::size_t i = 0; i < sizeof s; ++i) b[i] = static_cast<unsigned char>(seed * 31 + i * 7 + 1);
-    for (std::size_t i = 0; i < nameLength; ++i) b[16 + i] = static_cast<unsigned char>('A' + (seed + i) % 26);
+    for (std::size_t i = 0; i < sizeof s; ++i)
+        b[i] = static_cast<unsigned char>(seed * 31 + i * 7 + 1);
+    for (std::size_t i = 0; i < nameLength; ++i)
+        b[16 + i] = static_cast<unsigned char>('A' + (seed + i) % 26);
     if (nameLength < sizeof s.name) s.name[nameLength] = '\0';
     return s;
 }
@@ -206,13 +208,14 @@ TEST_F(SpeakerTools, MatchMakesAnExactCopyInANewBlockAndReleasesTheOld) {
     EXPECT_EQ(to->type, 0x5A5A0006);
     EXPECT_EQ(to->numChannels, 6);
     for (VstInt32 i = 0; i < 6; ++i) {
-        EXPECT_EQ(bytesOf(speakerAt(to, i), 112), copiedSpeaker(*speakerAt(from, i))) << "speaker " << i;
+        EXPECT_EQ(bytesOf(speakerAt(to, i), 112), copiedSpeaker(*speakerAt(from, i)))
+            << "speaker " << i;
     }
     std::vector<std::string> names;
     for (const auto& call : effect->calls) names.push_back(call.name);
-    EXPECT_EQ(names, (std::vector<std::string>{"deallocate", "allocate", "copySpeaker", "copySpeaker",
+    EXPECT_EQ(names, (std::vector<std::string>{"deallocate", "allocate", "copySpeaker",
                                                "copySpeaker", "copySpeaker", "copySpeaker",
-                                               "copySpeaker"}));
+                                               "copySpeaker", "copySpeaker"}));
     EXPECT_EQ(effect->calls[1].a, 6);
 }
 
@@ -261,7 +264,8 @@ TEST_F(SpeakerTools, AFailingCopySpeakerLeavesAPartlyFilledRecord) {
     EXPECT_EQ(to->type, 0x77);
     EXPECT_EQ(to->numChannels, 4);
     for (VstInt32 i = 0; i < 2; ++i) {
-        EXPECT_EQ(bytesOf(speakerAt(to, i), 112), copiedSpeaker(*speakerAt(from, i))) << "speaker " << i;
+        EXPECT_EQ(bytesOf(speakerAt(to, i), 112), copiedSpeaker(*speakerAt(from, i)))
+            << "speaker " << i;
     }
     for (VstInt32 i = 2; i < 4; ++i) {
         EXPECT_EQ(bytesOf(speakerAt(to, i), 112), Bytes(112, 0)) << "speaker " << i;

@@ -35,8 +35,12 @@ std::string nameBefore(int instance, int block) {
     return "Instance " + std::to_string(instance) + " block " + std::to_string(block);
 }
 
-int framesOf(int instance, int block) { return 1 + (block * 97 + instance * 13) % 700; }
-bool wideBlock(int instance, int block) { return (block + instance) % 2 == 1; }
+int framesOf(int instance, int block) {
+    return 1 + (block * 97 + instance * 13) % 700;
+}
+bool wideBlock(int instance, int block) {
+    return (block + instance) % 2 == 1;
+}
 
 // One instance's audio: every block gets its own slice of one long signal, in the block's
 // precision.

@@ -18,9 +18,9 @@ struct Row {
 TEST_F(PluginTest, CoreRequestsWithoutATextAnswerAsTheTableSays) {
     // Arguments that mean nothing to these requests must not change their answers.
     const Row rows[] = {
-        {effOpen, 0},      {effGetVu, 0},      {effEditGetRect, 0}, {effEditOpen, 0},
-        {effEditClose, 0}, {effEditDraw, 0},   {effEditMouse, 0},   {effEditKey, 0},
-        {effEditIdle, 0},  {effEditTop, 0},    {effEditSleep, 0},   {effIdentify, 0x4E764566},
+        {effOpen, 0},      {effGetVu, 0},    {effEditGetRect, 0}, {effEditOpen, 0},
+        {effEditClose, 0}, {effEditDraw, 0}, {effEditMouse, 0},   {effEditKey, 0},
+        {effEditIdle, 0},  {effEditTop, 0},  {effEditSleep, 0},   {effIdentify, 0x4E764566},
         {effGetChunk, 0},  {effSetChunk, 0},
     };
     char buffer[64];

@@ -51,7 +51,8 @@ TEST_F(PluginTest, WorkedExampleIn32Bit) {
     Stereo<float> in(6), out(6);
     in.left[0] = 1.0f;
     plugin->processReplacing(in.channels(), out.channels(), 6);
-    const float left[] = {1.0f, 0.0f, -0.0226757377f, -0.0215815417f, -0.0195117686f, -0.0175914951f};
+    const float left[] = {1.0f,           0.0f,           -0.0226757377f,
+                          -0.0215815417f, -0.0195117686f, -0.0175914951f};
     for (int n = 0; n < 6; ++n) {
         EXPECT_EQ(out.left[n], left[n]) << "frame " << n;
         EXPECT_EQ(out.right[n], n == 0 ? 0.0f : -left[n]) << "frame " << n;
@@ -62,8 +63,12 @@ TEST_F(PluginTest, WorkedExampleIn64Bit) {
     Stereo<double> in(6), out(6);
     in.left[0] = 1.0;
     plugin->processDoubleReplacing(in.channels(), out.channels(), 6);
-    const double left[] = {1.0, 0.0, -0.022675736961451247, -0.021581542669978044,
-                           -0.01951176950161941, -0.017591494425896005};
+    const double left[] = {1.0,
+                           0.0,
+                           -0.022675736961451247,
+                           -0.021581542669978044,
+                           -0.01951176950161941,
+                           -0.017591494425896005};
     for (int n = 0; n < 6; ++n) {
         EXPECT_EQ(out.left[n], left[n]) << "frame " << n;
         EXPECT_EQ(out.right[n], n == 0 ? 0.0 : -left[n]) << "frame " << n;
@@ -77,8 +82,8 @@ TYPED_TEST(Precision, MatchesTheRecursionOnLongRandomSignals) {
         float rate;
         int strength;
     };
-    const Setting settings[] = {{44100.0f, 1000}, {48000.0f, 0},     {96000.0f, 10000},
-                                {22050.0f, 5000}, {192000.0f, 1},    {44100.9f, 2500},
+    const Setting settings[] = {{44100.0f, 1000}, {48000.0f, 0},  {96000.0f, 10000},
+                                {22050.0f, 5000}, {192000.0f, 1}, {44100.9f, 2500},
                                 {8000.0f, 3999},  {2128.0f, 1000}};
     std::uint32_t seed = 1;
     for (const Setting& s : settings) {
@@ -91,8 +96,9 @@ TYPED_TEST(Precision, MatchesTheRecursionOnLongRandomSignals) {
         ReferenceCrossfeed reference(static_cast<std::uint32_t>(s.rate), s.strength);
         reference.process(in, expected);
         processInBlocks(*plugin, in, actual, {1, 512, 3, 1000, 64, 2, 4096});
-        expectSameBits(expected, actual,
-                       "rate " + std::to_string(s.rate) + " strength " + std::to_string(s.strength));
+        expectSameBits(
+            expected, actual,
+            "rate " + std::to_string(s.rate) + " strength " + std::to_string(s.strength));
     }
 }
 
@@ -206,8 +212,12 @@ TYPED_TEST(Precision, UnstableSettingsPassTheAudioThroughUnchanged) {
         float rate;
         int strength;
     };
-    const Setting settings[] = {{16000.0f, 10000}, {20000.0f, 10000}, {0.0f, 1000},
-                                {0.5f, 1000},      {2127.0f, 0},      {2127.9f, 1000},
+    const Setting settings[] = {{16000.0f, 10000},
+                                {20000.0f, 10000},
+                                {0.0f, 1000},
+                                {0.5f, 1000},
+                                {2127.0f, 0},
+                                {2127.9f, 1000},
                                 {std::numeric_limits<float>::quiet_NaN(), 1000},
                                 {std::numeric_limits<float>::infinity(), 1000},
                                 {1e30f, 1000}};
@@ -220,8 +230,8 @@ TYPED_TEST(Precision, UnstableSettingsPassTheAudioThroughUnchanged) {
         in.left[17] = -TypeParam(0);
         Stereo<TypeParam> out(in.frames());
         processInBlocks(*plugin, in, out, {100, 7});
-        expectSameBits(in, out, "rate " + std::to_string(s.rate) + " strength " +
-                                    std::to_string(s.strength));
+        expectSameBits(
+            in, out, "rate " + std::to_string(s.rate) + " strength " + std::to_string(s.strength));
     }
 }
 

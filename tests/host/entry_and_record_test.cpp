@@ -38,9 +38,13 @@ struct BareHost {
     }
 };
 
-AEffect* callEntry(audioMasterCallback callback) { return pluginLibrary().entry()(callback); }
+AEffect* callEntry(audioMasterCallback callback) {
+    return pluginLibrary().entry()(callback);
+}
 
-VstIntPtr closeRecord(AEffect* e) { return e->dispatcher(e, effClose, 0, 0, nullptr, 0.0f); }
+VstIntPtr closeRecord(AEffect* e) {
+    return e->dispatcher(e, effClose, 0, 0, nullptr, 0.0f);
+}
 
 }  // namespace
 
@@ -73,7 +77,9 @@ TEST(Entry, AcceptsAnyNonZeroVersionAnswer) {
     }
 }
 
-TEST(Entry, RefusesANullCallbackWithoutCrashing) { EXPECT_EQ(callEntry(nullptr), nullptr); }
+TEST(Entry, RefusesANullCallbackWithoutCrashing) {
+    EXPECT_EQ(callEntry(nullptr), nullptr);
+}
 
 TEST(Entry, MainAndVSTPluginMainAreOneRoutine) {
     void* vstPluginMain = pluginLibrary().symbol("VSTPluginMain");
@@ -112,7 +118,8 @@ TEST(Record, HasTheCrossfeedIdentityAndDefaults) {
     EXPECT_EQ(e->offQualities, 0);
     EXPECT_EQ(e->ioRatio, 1.0f);
     EXPECT_NE(e->object, nullptr);
-    EXPECT_NE(e->object, static_cast<void*>(e)) << "the record sits inside the object, after its vtable";
+    EXPECT_NE(e->object, static_cast<void*>(e))
+        << "the record sits inside the object, after its vtable";
     EXPECT_EQ(e->user, nullptr);
     EXPECT_EQ(e->uniqueID, 0x6E567278);
     EXPECT_EQ(e->version, 1);

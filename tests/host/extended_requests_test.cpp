@@ -106,8 +106,8 @@ TEST_F(PluginTest, EveryExtendedRequestAnswersAsTheCrossfeedShould) {
 }
 
 TEST_F(PluginTest, CanDoAnswersZeroToEveryText) {
-    for (const char* text : {"receiveVstMidiEvent", "sendVstMidiEvent", "bypass", "plugAsChannelInsert",
-                             "2in2out", ""}) {
+    for (const char* text : {"receiveVstMidiEvent", "sendVstMidiEvent", "bypass",
+                             "plugAsChannelInsert", "2in2out", ""}) {
         std::string copy = text;
         EXPECT_EQ(plugin->dispatch(effCanDo, 0, 0, copy.data()), 0) << text;
     }
@@ -123,9 +123,9 @@ TEST_F(PluginTest, GetSpeakerArrangementNullsBothSlots) {
     int dummy = 0;
     void* input = &dummy;
     void* output = &dummy;
-    EXPECT_EQ(plugin->dispatch(effGetSpeakerArrangement, 0, reinterpret_cast<VstIntPtr>(&input),
-                               &output),
-              0);
+    EXPECT_EQ(
+        plugin->dispatch(effGetSpeakerArrangement, 0, reinterpret_cast<VstIntPtr>(&input), &output),
+        0);
     EXPECT_EQ(input, nullptr);
     EXPECT_EQ(output, nullptr);
 }

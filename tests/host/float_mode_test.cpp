@@ -80,7 +80,8 @@ int processInMode(vsthost::Plugin& plugin, Stereo<Sample>& in, Stereo<Sample>& o
     const unsigned compared = mxcsr == vsthost::kMxcsrDefault ? vsthost::kMxcsrControlBits : ~0u;
     int modeChanged = 0;
     for (std::size_t done = 0; done < in.frames(); done += kBlock) {
-        const auto frames = static_cast<VstInt32>(std::min<std::size_t>(kBlock, in.frames() - done));
+        const auto frames =
+            static_cast<VstInt32>(std::min<std::size_t>(kBlock, in.frames() - done));
         vsthost::setFloatMode(mxcsr);
         processBlock(plugin, in, out, done, frames);
         const unsigned after = vsthost::floatMode();

@@ -57,7 +57,8 @@ void liveOnce(vsthost::Host& host, int n, Stereo<float>& in32, Stereo<double>& i
     plugin->setParameter(0, static_cast<float>(n % 10001) * 0.0001f);
     Stereo<float> out32(in32.frames());
     Stereo<double> out64(in64.frames());
-    plugin->processReplacing(in32.channels(), out32.channels(), static_cast<VstInt32>(in32.frames()));
+    plugin->processReplacing(in32.channels(), out32.channels(),
+                             static_cast<VstInt32>(in32.frames()));
     plugin->processDoubleReplacing(in64.channels(), out64.channels(),
                                    static_cast<VstInt32>(in64.frames()));
     char name[] = "Short life";
@@ -107,13 +108,15 @@ TEST(LifecycleSoak, AThousandInstancesAliveAtOnceStayIndependent) {
     auto strengthOf = [](int i) { return (i * 7919) % 10001; };  // all different
     auto nameOf = [](int i) { return "Instance " + std::to_string(i); };
 
-    auto run = [&](vsthost::Plugin& plugin, int round, Stereo<float>& out32, Stereo<double>& out64) {
+    auto run = [&](vsthost::Plugin& plugin, int round, Stereo<float>& out32,
+                   Stereo<double>& out64) {
         std::size_t at = 0;
         for (int r = 0; r < round; ++r) at += static_cast<std::size_t>(frames[r]);
         if (round % 2 == 0) {
             plugin.processReplacing(in32.channelsFrom(at), out32.channelsFrom(at), frames[round]);
         } else {
-            plugin.processDoubleReplacing(in.channelsFrom(at), out64.channelsFrom(at), frames[round]);
+            plugin.processDoubleReplacing(in.channelsFrom(at), out64.channelsFrom(at),
+                                          frames[round]);
         }
     };
 

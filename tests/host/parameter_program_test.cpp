@@ -76,7 +76,8 @@ TEST_F(PluginTest, ParameterExamplesMapExactly) {
         plugin->setParameter(0, 0.5f);  // a known value between rows
         plugin->setParameter(0, row.written);
         const float read = plugin->getParameter(0);
-        EXPECT_EQ(bitsOf(read), bitsOf(row.readBack)) << "written " << row.written << " read " << read;
+        EXPECT_EQ(bitsOf(read), bitsOf(row.readBack))
+            << "written " << row.written << " read " << read;
         EXPECT_EQ(plugin->text(effGetParamDisplay, 0), row.display) << "written " << row.written;
     }
 }
@@ -233,10 +234,10 @@ TEST_F(PluginTest, AnUnchangedStrengthDoesNotResetTheFilter) {
     vsthost::Host otherHost;
     auto other = makeInstance(otherHost);
     other->processReplacing(in.channels(), split.channels(), 1000);
-    other->setParameter(0, 0.1f);                  // rounds to the stored 1000
-    other->setParameter(0, other->getParameter(0)); // the value read back
-    other->setParameter(0, 0.10004f);               // 1000.4 + 0.5 truncates to 1000
-    other->setParameter(1, 0.9f);                   // another index
+    other->setParameter(0, 0.1f);                    // rounds to the stored 1000
+    other->setParameter(0, other->getParameter(0));  // the value read back
+    other->setParameter(0, 0.10004f);                // 1000.4 + 0.5 truncates to 1000
+    other->setParameter(1, 0.9f);                    // another index
     other->processReplacing(in.channelsFrom(1000), split.channelsFrom(1000), 2000);
     for (std::size_t n = 0; n < in.frames(); ++n) {
         ASSERT_EQ(bitsOf(whole.left[n]), bitsOf(split.left[n])) << n;

@@ -44,9 +44,8 @@ static void inBlocks(Stereo<Sample>& input, Stereo<Sample>& output,
 
 void processInBlocks(vsthost::Plugin& plugin, Stereo<float>& input, Stereo<float>& output,
                      const std::vector<int>& blockSizes) {
-    inBlocks(input, output, blockSizes, [&](float** in, float** out, VstInt32 n) {
-        plugin.processReplacing(in, out, n);
-    });
+    inBlocks(input, output, blockSizes,
+             [&](float** in, float** out, VstInt32 n) { plugin.processReplacing(in, out, n); });
 }
 
 void processInBlocks(vsthost::Plugin& plugin, Stereo<double>& input, Stereo<double>& output,

@@ -77,9 +77,9 @@ TYPED_TEST(Silence, DigitalSilenceFollowsASoundWithinOneSecondAt44100) {
                 processInBlocks(*plugin, in, out, {blockSize});
                 for (std::size_t n = kSound + kOneSecond; n < total; ++n) {
                     ASSERT_TRUE(out.left[n] == TypeParam(0) && out.right[n] == TypeParam(0))
-                        << "strength " << strength << ", blocks of " << blockSize
-                        << ", amplitude " << amplitude << ": frame " << n - kSound
-                        << " after the sound is " << out.left[n];
+                        << "strength " << strength << ", blocks of " << blockSize << ", amplitude "
+                        << amplitude << ": frame " << n - kSound << " after the sound is "
+                        << out.left[n];
                 }
             }
         }
@@ -106,8 +106,8 @@ TYPED_TEST(Silence, OutputsOutsideTheFlushedTailMatchThePlainRecursion) {
         for (std::size_t n = 0; n < total; ++n) {
             ASSERT_TRUE(sameOrFlushedTail(expected.left[n], actual.left[n]) &&
                         sameOrFlushedTail(expected.right[n], actual.right[n]))
-                << "strength " << strength << ", frame " << n << ": expected "
-                << expected.left[n] << ", got " << actual.left[n];
+                << "strength " << strength << ", frame " << n << ": expected " << expected.left[n]
+                << ", got " << actual.left[n];
             if (bitsOf(expected.left[n]) != bitsOf(actual.left[n])) ++flushed;
         }
         if (std::is_same_v<TypeParam, double> && strength > 0) {

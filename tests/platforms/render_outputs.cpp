@@ -102,15 +102,12 @@ std::vector<Sample> makeSignal(std::uint32_t seed) {
                 left = randomSample<Sample>(random);
                 right = randomSample<Sample>(random);
                 break;
-            case Segment::leftOnly:
-                left = randomSample<Sample>(random);
-                break;
+            case Segment::leftOnly: left = randomSample<Sample>(random); break;
             case Segment::quiet:
                 left = randomSample<Sample>(random) * Sample(0x1p-40);
                 right = randomSample<Sample>(random) * Sample(0x1p-40);
                 break;
-            case Segment::silence:
-                break;
+            case Segment::silence: break;
         }
         interleaved[2 * n] = left;
         interleaved[2 * n + 1] = right;

@@ -151,10 +151,8 @@ bool hasFullScale(int format) {
         case SF_FORMAT_FLOAT:
         case SF_FORMAT_DOUBLE:
         case SF_FORMAT_VORBIS:
-        case SF_FORMAT_OPUS:
-            return false;
-        default:
-            return true;
+        case SF_FORMAT_OPUS: return false;
+        default: return true;
     }
 }
 

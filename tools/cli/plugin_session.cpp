@@ -69,22 +69,14 @@ EffectInstance::EffectInstance(const PluginBinary& binary, const HostSettings& s
     // The settings change only before start(), never while the effect may be asking.
     host_->setAnswer([this](const vsthost::HostRequest& request) -> VstIntPtr {
         switch (request.opcode) {
-            case audioMasterVersion:
-                return kVstVersion;
-            case audioMasterGetSampleRate:
-                return static_cast<VstIntPtr>(settings_.sampleRate);
-            case audioMasterGetBlockSize:
-                return settings_.blockSize;
-            case audioMasterGetCurrentProcessLevel:
-                return kProcessLevelOffline;
-            case audioMasterGetVendorString:
-                return copyHostString(request.ptr, "Nalt");
-            case audioMasterGetProductString:
-                return copyHostString(request.ptr, "varic");
-            case audioMasterGetVendorVersion:
-                return 1000;
-            default:
-                return 0;
+            case audioMasterVersion: return kVstVersion;
+            case audioMasterGetSampleRate: return static_cast<VstIntPtr>(settings_.sampleRate);
+            case audioMasterGetBlockSize: return settings_.blockSize;
+            case audioMasterGetCurrentProcessLevel: return kProcessLevelOffline;
+            case audioMasterGetVendorString: return copyHostString(request.ptr, "Nalt");
+            case audioMasterGetProductString: return copyHostString(request.ptr, "varic");
+            case audioMasterGetVendorVersion: return 1000;
+            default: return 0;
         }
     });
     std::string error;

@@ -17,8 +17,12 @@ constexpr unsigned kMxcsrFlushToZero = 0x8000;
 // Rounding, FTZ/DAZ and masks; the low six bits are sticky exception flags.
 constexpr unsigned kMxcsrControlBits = 0xFFC0;
 
-inline unsigned floatMode() { return _mm_getcsr(); }
-inline void setFloatMode(unsigned mode) { _mm_setcsr(mode); }
+inline unsigned floatMode() {
+    return _mm_getcsr();
+}
+inline void setFloatMode(unsigned mode) {
+    _mm_setcsr(mode);
+}
 
 // Sets a mode for the lifetime of the object and puts back the one it found.
 class ScopedFloatMode {

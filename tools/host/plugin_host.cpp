@@ -19,7 +19,9 @@ thread_local Host* hostOfEntryCall = nullptr;
 
 // Requests from a plug-in that reached no Host object (none given, or a stray call): answered
 // as a plain host would.
-VstIntPtr answerWithoutHost(VstInt32 opcode) { return opcode == audioMasterVersion ? kVstVersion : 0; }
+VstIntPtr answerWithoutHost(VstInt32 opcode) {
+    return opcode == audioMasterVersion ? kVstVersion : 0;
+}
 
 }  // namespace
 
@@ -143,7 +145,7 @@ VstIntPtr Host::receive(const HostRequest& request) {
 VstIntPtr Host::callback(AEffect* effect, VstInt32 opcode, VstInt32 index, VstIntPtr value,
                          void* ptr, float opt) {
     Host* host = effect != nullptr && effect->user != nullptr ? static_cast<Host*>(effect->user)
-                                                               : hostOfEntryCall;
+                                                              : hostOfEntryCall;
     if (host == nullptr) return answerWithoutHost(opcode);
     return host->receive(HostRequest{effect, opcode, index, value, ptr, opt});
 }
@@ -192,9 +194,13 @@ std::string Plugin::text(VstInt32 opcode, VstInt32 index, VstIntPtr value) {
     return std::string(buffer.data());
 }
 
-void Plugin::setParameter(VstInt32 index, float value) { effect_->setParameter(effect_, index, value); }
+void Plugin::setParameter(VstInt32 index, float value) {
+    effect_->setParameter(effect_, index, value);
+}
 
-float Plugin::getParameter(VstInt32 index) { return effect_->getParameter(effect_, index); }
+float Plugin::getParameter(VstInt32 index) {
+    return effect_->getParameter(effect_, index);
+}
 
 void Plugin::process(float** inputs, float** outputs, VstInt32 frames) {
     effect_->process(effect_, inputs, outputs, frames);
