@@ -190,27 +190,14 @@ TEST(CoreEditor, WithoutAnEditorTheRequestsAnswerZero) {
 TEST(CoreFlags, EachSetterTouchesOnlyItsOwnBit) {
     vsthost::Host host;
     auto [effect, plugin] = attach<ProbeEffect>(&host);
-    struct Setter {
-        void (AudioEffect::*set)(bool);
-        VstInt32 mask;
-    };
-    const Setter setters[] = {
-        {&AudioEffect::canProcessReplacing, effFlagsCanReplacing},
-        {&AudioEffect::canDoubleReplacing, effFlagsCanDoubleReplacing},
-        {&AudioEffect::programsAreChunks, effFlagsProgramChunks},
-        {&AudioEffect::hasVu, effFlagsHasVu},
-        {&AudioEffect::hasClip, effFlagsHasClip},
-        {&AudioEffect::canMono, effFlagsCanMono},
-    };
-    for (const Setter& s : setters) {
-        // From all bits set, clearing one leaves the others; from none, setting one sets only it.
-        plugin->effect()->flags = ~0;
-        (effect->*s.set)(false);
-        EXPECT_EQ(plugin->effect()->flags, ~s.mask);
-        plugin->effect()->flags = 0;
-        (effect->*s.set)(true);
-        EXPECT_EQ(plugin->effect()->flags, s.mask);
-    }
+    probes::expectSettersTouchOnlyTheirBits(
+        *effect, *plugin->effect(),
+        {{&AudioEffect::canProcessReplacing, effFlagsCanReplacing},
+         {&AudioEffect::canDoubleReplacing, effFlagsCanDoubleReplacing},
+         {&AudioEffect::programsAreChunks, effFlagsProgramChunks},
+         {&AudioEffect::hasVu, effFlagsHasVu},
+         {&AudioEffect::hasClip, effFlagsHasClip},
+         {&AudioEffect::canMono, effFlagsCanMono}});
     plugin->effect()->flags = 0;
     effect->canMono(true);
     effect->hasVu(true);

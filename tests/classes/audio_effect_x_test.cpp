@@ -505,22 +505,11 @@ TEST(ExtendedResume, WithoutAHostASynthSendsNothingAndSurvives) {
 TEST(ExtendedFlags, EachSetterTouchesOnlyItsOwnBit) {
     vsthost::Host host;
     auto [effect, plugin] = attach<probes::ProbeEffect>(&host);
-    struct Setter {
-        void (AudioEffectX::*set)(bool);
-        VstInt32 mask;
-    };
-    const Setter setters[] = {{&AudioEffectX::isSynth, 0x100},
-                              {&AudioEffectX::noTail, 0x200},
-                              {&AudioEffectX::wantAsyncOperation, 0x400},
-                              {&AudioEffectX::hasExternalBuffer, 0x800}};
-    for (const Setter& s : setters) {
-        plugin->effect()->flags = ~0;
-        (effect->*s.set)(false);
-        EXPECT_EQ(plugin->effect()->flags, ~s.mask);
-        plugin->effect()->flags = 0;
-        (effect->*s.set)(true);
-        EXPECT_EQ(plugin->effect()->flags, s.mask);
-    }
+    probes::expectSettersTouchOnlyTheirBits(*effect, *plugin->effect(),
+                                            {{&AudioEffectX::isSynth, 0x100},
+                                             {&AudioEffectX::noTail, 0x200},
+                                             {&AudioEffectX::wantAsyncOperation, 0x400},
+                                             {&AudioEffectX::hasExternalBuffer, 0x800}});
 }
 
 TEST(ExtendedFlags, CategoryFollowsTheSynthFlag) {

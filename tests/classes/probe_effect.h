@@ -3,6 +3,9 @@
 // log the operations the dispatchers call, with their arguments. Tests drive them through
 // their own record, as a host would.
 
+#include <gtest/gtest.h>
+
+#include <initializer_list>
 #include <memory>
 #include <string>
 #include <vector>
@@ -87,6 +90,25 @@ std::pair<E*, std::unique_ptr<vsthost::Plugin>> attach(vsthost::Host* host, Args
     auto* effect = new E(host ? &vsthost::Host::callback : nullptr, std::forward<Args>(args)...);
     auto plugin = vsthost::Plugin::adopt(effect->getAeffect(), host);
     return {effect, std::move(plugin)};
+}
+
+// A flag setter of the effect classes and the capability bit it owns.
+struct FlagSetter {
+    void (AudioEffectX::*set)(bool);
+    VstInt32 mask;
+};
+
+// From all bits set, clearing one leaves the others; from none, setting one sets only it.
+inline void expectSettersTouchOnlyTheirBits(AudioEffectX& effect, AEffect& record,
+                                            std::initializer_list<FlagSetter> setters) {
+    for (const FlagSetter& s : setters) {
+        record.flags = ~0;
+        (effect.*s.set)(false);
+        EXPECT_EQ(record.flags, ~s.mask) << "clearing bit " << s.mask;
+        record.flags = 0;
+        (effect.*s.set)(true);
+        EXPECT_EQ(record.flags, s.mask) << "setting bit " << s.mask;
+    }
 }
 
 }  // namespace probes
