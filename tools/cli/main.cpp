@@ -9,6 +9,7 @@
 
 #include "tools/cli/cli_support.h"
 #include "tools/cli/commands.h"
+#include "tools/validate/validate.h"
 
 namespace {
 
@@ -29,6 +30,7 @@ const char kUsage[] =
     "  demo [--out DIR]\n"
     "      Synthesises hard-panned stereo, renders it through the crossfeed and draws its\n"
     "      response, into DIR (default out/demo).\n"
+    "  validate " VALIDATE_USAGE
     "\n"
     "PLUGIN and P default to the Varic Crossfeed built with varic:\n"
     "  " VARIC_DEFAULT_PLUGIN "\n";
@@ -49,6 +51,7 @@ int main(int argc, char** argv) {
         if (command == "render") return varic::runRender(rest);
         if (command == "response") return varic::runResponse(rest);
         if (command == "demo") return varic::runDemo(rest);
+        if (command == "validate") return varic::runValidate(rest);
         if (command == "help" || command == "--help" || command == "-h") {
             std::fputs(kUsage, stdout);
             return 0;

@@ -1,0 +1,18 @@
+// varic validate: the validator of tools/validate, run from varic.
+
+#include "tools/cli/cli_support.h"
+#include "tools/cli/commands.h"
+#include "tools/validate/child_process.h"
+#include "tools/validate/validate.h"
+
+namespace varic {
+
+int runValidate(const std::vector<std::string>& words) {
+    try {
+        return validate::runValidate(words, {validate::selfExecutable(), "validate"});
+    } catch (const validate::UsageError& e) {
+        throw UsageError(std::string("validate: ") + e.what());
+    }
+}
+
+}  // namespace varic
