@@ -60,6 +60,26 @@ std::string offeredPrecisions(Context& context) {
     return text;
 }
 
+// Two fresh instances process the same signal, the second in blocks of other sizes or in
+// another floating-point mode; `compare` gets both outputs.
+template <class Sample, class Compare>
+void runTwice(Context& context, Precision precision, int total, unsigned seed, const std::vector<int>& firstSizes,
+              const std::vector<int>& secondSizes, unsigned secondMode, Compare compare) {
+    Instance first(context), second(context);
+    first.start(kRate, 4096, precision);
+    second.start(kRate, 4096, precision);
+    Channels<Sample> in(first.inputs(), total), out1(first.outputs(), total), out2(first.outputs(), total);
+    fillSignal(in, total, seed);
+    context.at(format("%s, the first instance", precisionName(precision)));
+    processSplit(first, in, out1, total, firstSizes);
+    context.at(format("%s, the second instance", precisionName(precision)));
+    {
+        const vsthost::ScopedFloatMode mode(secondMode);
+        processSplit(second, in, out2, total, secondSizes);
+    }
+    compare(out1, out2);
+}
+
 // ---- processing -------------------------------------------------------------------------------
 
 Outcome blockSizes(Context& context) {
@@ -208,20 +228,14 @@ Outcome silence(Context& context) {
 Outcome identicalInstances(Context& context) {
     const int total = context.quick() ? 16384 : 131072;
     forEachPrecision(context, [&](Precision precision, auto zero) {
-        using Sample = decltype(zero);
-        Instance first(context), second(context);
-        first.start(kRate, 1024, precision);
-        second.start(kRate, 1024, precision);
-        Channels<Sample> in(first.inputs(), total), out1(first.outputs(), total), out2(first.outputs(), total);
-        fillSignal(in, total, 29);
-        context.at(format("%s, two instances", precisionName(precision)));
-        processSplit(first, in, out1, total, {1024});
-        processSplit(second, in, out2, total, {1024});
-        const std::string difference = firstDifference(out1, out2, total);
-        if (!difference.empty()) {
-            throw CheckFailed(format("%s: two instances given the same input differ, %s (uninitialised state?)",
-                                     precisionName(precision), difference.c_str()));
-        }
+        runTwice<decltype(zero)>(context, precision, total, 29, {1024}, {1024}, vsthost::kMxcsrDefault,
+                                 [&](const auto& one, const auto& other) {
+            const std::string difference = firstDifference(one, other, total);
+            if (!difference.empty()) {
+                throw CheckFailed(format("%s: two instances given the same input differ, %s (uninitialised state?)",
+                                         precisionName(precision), difference.c_str()));
+            }
+        });
     });
     return {Verdict::pass, "two instances give the same bits (" + offeredPrecisions(context) + ")"};
 }
@@ -230,20 +244,14 @@ Outcome blockSplitting(Context& context) {
     const int total = context.quick() ? 16384 : 131072;
     std::string warning;
     forEachPrecision(context, [&](Precision precision, auto zero) {
-        using Sample = decltype(zero);
-        Instance whole(context), split(context);
-        whole.start(kRate, 4096, precision);
-        split.start(kRate, 4096, precision);
-        Channels<Sample> in(whole.inputs(), total), out1(whole.outputs(), total), out2(whole.outputs(), total);
-        fillSignal(in, total, 31);
-        context.at(format("%s, blocks of 4096 against random blocks", precisionName(precision)));
-        processSplit(whole, in, out1, total, {4096});
-        processSplit(split, in, out2, total, randomSizes(37, 256, 700));
-        const std::string difference = firstDifference(out1, out2, total);
-        if (!difference.empty() && warning.empty()) {
-            warning = format("%s: splitting the audio into other blocks changes the output, %s", precisionName(precision),
-                             difference.c_str());
-        }
+        runTwice<decltype(zero)>(context, precision, total, 31, {4096}, randomSizes(37, 256, 700),
+                                 vsthost::kMxcsrDefault, [&](const auto& whole, const auto& split) {
+            const std::string difference = firstDifference(whole, split, total);
+            if (!difference.empty() && warning.empty()) {
+                warning = format("%s: splitting the audio into other blocks changes the output, %s",
+                                 precisionName(precision), difference.c_str());
+            }
+        });
     });
     if (!warning.empty()) return {Verdict::warn, warning};
     return {Verdict::pass, "blocks of 4096 and random blocks give the same bits (" + offeredPrecisions(context) + ")"};
@@ -400,26 +408,17 @@ Outcome flushToZero(Context& context) {
     const int total = context.quick() ? 16384 : 131072;
     double largest = 0.0;
     forEachPrecision(context, [&](Precision precision, auto zero) {
-        using Sample = decltype(zero);
-        Instance plain(context), flushing(context);
-        plain.start(kRate, 512, precision);
-        flushing.start(kRate, 512, precision);
-        Channels<Sample> in(plain.inputs(), total), out1(plain.outputs(), total), out2(plain.outputs(), total);
-        fillSignal(in, total, 59);
-        context.at(format("%s in the default mode", precisionName(precision)));
-        processSplit(plain, in, out1, total, {512});
-        context.at(format("%s with flush-to-zero and denormals-are-zero", precisionName(precision)));
-        {
-            const ScopedFloatMode mode(kMxcsrDefault | kMxcsrFlushToZero | kMxcsrDenormalsAreZero);
-            processSplit(flushing, in, out2, total, {512});
-        }
-        const std::string bad = firstBadSample(out2, total, false);
-        if (!bad.empty()) throw CheckFailed(format("%s with flush-to-zero: %s", precisionName(precision), bad.c_str()));
-        for (int c = 0; c < out1.count(); ++c) {
-            for (int n = 0; n < total; ++n) {
-                largest = std::max(largest, std::abs(static_cast<double>(out1.channel(c)[n]) - out2.channel(c)[n]));
+        runTwice<decltype(zero)>(context, precision, total, 59, {512}, {512},
+                                 kMxcsrDefault | kMxcsrFlushToZero | kMxcsrDenormalsAreZero,
+                                 [&](const auto& plain, const auto& flushing) {
+            const std::string bad = firstBadSample(flushing, total, false);
+            if (!bad.empty()) throw CheckFailed(format("%s with flush-to-zero: %s", precisionName(precision), bad.c_str()));
+            for (int c = 0; c < plain.count(); ++c) {
+                for (int n = 0; n < total; ++n) {
+                    largest = std::max(largest, std::abs(static_cast<double>(plain.channel(c)[n]) - flushing.channel(c)[n]));
+                }
             }
-        }
+        });
     });
     if (largest > 1e-6) {
         return {Verdict::warn, format("with flush-to-zero and denormals-are-zero the output differs by up to %.3g", largest)};

@@ -85,7 +85,10 @@ void endProcess(int status) {
 ChildEnd runChild(const std::vector<std::string>& command, const std::string& logPath,
                   double timeoutSeconds) {
     std::string line;
-    for (const std::string& word : command) line += (line.empty() ? "" : " ") + quoted(word);
+    for (const std::string& word : command) {
+        if (!line.empty()) line += ' ';
+        line += quoted(word);
+    }
     SECURITY_ATTRIBUTES inherit{sizeof(SECURITY_ATTRIBUTES), nullptr, TRUE};
     HANDLE log = CreateFileA(logPath.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
                              &inherit, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
