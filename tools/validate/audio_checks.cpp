@@ -323,6 +323,7 @@ Outcome parameterRoundTrip(Context& context) {
 // ---- realtime ---------------------------------------------------------------------------------
 
 Outcome watchProcessing(Context& context, WatchKind kind, const char* what) {
+    context.library();  // hooked as it loads, where the hooks are per library
     if (!watchAvailable(kind)) return {Verdict::info, std::string(what) + " " + watchUnavailableReason(kind)};
     long calls = 0;
     std::vector<int> sizes = {1, 64, 512, 4096};
@@ -350,7 +351,7 @@ Outcome watchProcessing(Context& context, WatchKind kind, const char* what) {
                                      seen.firstSize > 0 ? format(" of %zu bytes", seen.firstSize).c_str() : ""));
         }
     });
-    return {Verdict::pass, format("none in %ld processing calls of 1 to 4096 frames", calls)};
+    return {Verdict::pass, format("none in %ld processing calls of 1 to 4096 frames%s", calls, watchBlindSpot(kind))};
 }
 
 Outcome allocation(Context& context) {

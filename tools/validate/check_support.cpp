@@ -35,6 +35,7 @@ const vsthost::PluginLibrary& Context::library() {
         std::string error;
         library_ = vsthost::PluginLibrary::load(plugin_, &error);
         if (!library_) throw CheckFailed(error);
+        if (library_->entry() != nullptr) watchLibrary(reinterpret_cast<const void*>(library_->entry()));
     }
     return *library_;
 }

@@ -64,16 +64,213 @@ WatchedCalls watchedCalls(WatchKind kind) {
 
 #ifdef _WIN32
 
+// The plug-in's imports: the calls it makes into system DLLs go through its import address
+// table, whose entries are pointed at these hooks. The C++ runtime is linked into a MinGW DLL,
+// so its operator new reaches malloc there too; locks taken without a wait inside a statically
+// linked runtime make no such call and are not seen.
+
+#define WIN32_LEAN_AND_MEAN
+#include <malloc.h>
+#include <stdarg.h>
+#include <stdio.h>
+#include <string.h>
+#include <windows.h>
+
+namespace {
+
+using validate::WatchKind;
+using validate::note;
+
+std::atomic<long long> pluginHeapBytes{0};
+std::atomic<bool> patched{false};
+
+// The function each hook stands in for.
+template <auto Hook>
+struct Real {
+    static inline decltype(Hook) call = nullptr;
+};
+
+#define VALIDATE_REAL(hook) Real<&hook>::call
+
+void* __cdecl hookMalloc(size_t size) {
+    void* const block = VALIDATE_REAL(hookMalloc)(size);
+    if (block != nullptr) pluginHeapBytes += static_cast<long long>(_msize(block));
+    note(WatchKind::allocation, "malloc", size);
+    return block;
+}
+void* __cdecl hookCalloc(size_t count, size_t size) {
+    void* const block = VALIDATE_REAL(hookCalloc)(count, size);
+    if (block != nullptr) pluginHeapBytes += static_cast<long long>(_msize(block));
+    note(WatchKind::allocation, "calloc", count * size);
+    return block;
+}
+void* __cdecl hookRealloc(void* block, size_t size) {
+    const long long before = block != nullptr ? static_cast<long long>(_msize(block)) : 0;
+    void* const moved = VALIDATE_REAL(hookRealloc)(block, size);
+    if (moved != nullptr || size == 0) {
+        pluginHeapBytes += (moved != nullptr ? static_cast<long long>(_msize(moved)) : 0) - before;
+    }
+    note(WatchKind::allocation, "realloc", size);
+    return moved;
+}
+void __cdecl hookFree(void* block) {
+    if (block != nullptr) {
+        pluginHeapBytes -= static_cast<long long>(_msize(block));
+        note(WatchKind::allocation, "free");
+    }
+    VALIDATE_REAL(hookFree)(block);
+}
+LPVOID WINAPI hookHeapAlloc(HANDLE heap, DWORD flags, SIZE_T size) {
+    note(WatchKind::allocation, "HeapAlloc", size);
+    return VALIDATE_REAL(hookHeapAlloc)(heap, flags, size);
+}
+BOOL WINAPI hookHeapFree(HANDLE heap, DWORD flags, LPVOID block) {
+    note(WatchKind::allocation, "HeapFree");
+    return VALIDATE_REAL(hookHeapFree)(heap, flags, block);
+}
+void WINAPI hookEnterCriticalSection(LPCRITICAL_SECTION section) {
+    note(WatchKind::lock, "EnterCriticalSection");
+    VALIDATE_REAL(hookEnterCriticalSection)(section);
+}
+void WINAPI hookAcquireSRWLockExclusive(PSRWLOCK lock) {
+    note(WatchKind::lock, "AcquireSRWLockExclusive");
+    VALIDATE_REAL(hookAcquireSRWLockExclusive)(lock);
+}
+void WINAPI hookAcquireSRWLockShared(PSRWLOCK lock) {
+    note(WatchKind::lock, "AcquireSRWLockShared");
+    VALIDATE_REAL(hookAcquireSRWLockShared)(lock);
+}
+DWORD WINAPI hookWaitForSingleObject(HANDLE object, DWORD milliseconds) {
+    note(WatchKind::lock, "WaitForSingleObject");
+    return VALIDATE_REAL(hookWaitForSingleObject)(object, milliseconds);
+}
+HANDLE WINAPI hookCreateFileA(LPCSTR name, DWORD access, DWORD share, LPSECURITY_ATTRIBUTES security,
+                              DWORD disposition, DWORD flags, HANDLE model) {
+    note(WatchKind::io, "CreateFileA");
+    return VALIDATE_REAL(hookCreateFileA)(name, access, share, security, disposition, flags, model);
+}
+HANDLE WINAPI hookCreateFileW(LPCWSTR name, DWORD access, DWORD share, LPSECURITY_ATTRIBUTES security,
+                              DWORD disposition, DWORD flags, HANDLE model) {
+    note(WatchKind::io, "CreateFileW");
+    return VALIDATE_REAL(hookCreateFileW)(name, access, share, security, disposition, flags, model);
+}
+BOOL WINAPI hookWriteFile(HANDLE file, LPCVOID data, DWORD size, LPDWORD written, LPOVERLAPPED overlapped) {
+    note(WatchKind::io, "WriteFile");
+    return VALIDATE_REAL(hookWriteFile)(file, data, size, written, overlapped);
+}
+BOOL WINAPI hookReadFile(HANDLE file, LPVOID data, DWORD size, LPDWORD read, LPOVERLAPPED overlapped) {
+    note(WatchKind::io, "ReadFile");
+    return VALIDATE_REAL(hookReadFile)(file, data, size, read, overlapped);
+}
+FILE* __cdecl hookFopen(const char* path, const char* mode) {
+    note(WatchKind::io, "fopen");
+    return VALIDATE_REAL(hookFopen)(path, mode);
+}
+size_t __cdecl hookFwrite(const void* data, size_t size, size_t count, FILE* file) {
+    note(WatchKind::io, "fwrite");
+    return VALIDATE_REAL(hookFwrite)(data, size, count, file);
+}
+int __cdecl hookFputs(const char* text, FILE* file) {
+    note(WatchKind::io, "fputs");
+    return VALIDATE_REAL(hookFputs)(text, file);
+}
+int __cdecl hookPuts(const char* text) {
+    note(WatchKind::io, "puts");
+    return VALIDATE_REAL(hookPuts)(text);
+}
+int __cdecl hookFputc(int c, FILE* file) {
+    note(WatchKind::io, "fputc");
+    return VALIDATE_REAL(hookFputc)(c, file);
+}
+int __cdecl hookVfprintf(FILE* file, const char* format, va_list arguments) {
+    note(WatchKind::io, "vfprintf");
+    return VALIDATE_REAL(hookVfprintf)(file, format, arguments);
+}
+
+struct ImportHook {
+    const char* name;
+    void* hook;
+    void** real;
+};
+
+#define VALIDATE_HOOK_ROW(name, hook) \
+    { name, reinterpret_cast<void*>(&hook), reinterpret_cast<void**>(&VALIDATE_REAL(hook)) }
+
+const ImportHook kImportHooks[] = {
+    VALIDATE_HOOK_ROW("malloc", hookMalloc),
+    VALIDATE_HOOK_ROW("calloc", hookCalloc),
+    VALIDATE_HOOK_ROW("realloc", hookRealloc),
+    VALIDATE_HOOK_ROW("free", hookFree),
+    VALIDATE_HOOK_ROW("HeapAlloc", hookHeapAlloc),
+    VALIDATE_HOOK_ROW("HeapFree", hookHeapFree),
+    VALIDATE_HOOK_ROW("EnterCriticalSection", hookEnterCriticalSection),
+    VALIDATE_HOOK_ROW("AcquireSRWLockExclusive", hookAcquireSRWLockExclusive),
+    VALIDATE_HOOK_ROW("AcquireSRWLockShared", hookAcquireSRWLockShared),
+    VALIDATE_HOOK_ROW("WaitForSingleObject", hookWaitForSingleObject),
+    VALIDATE_HOOK_ROW("CreateFileA", hookCreateFileA),
+    VALIDATE_HOOK_ROW("CreateFileW", hookCreateFileW),
+    VALIDATE_HOOK_ROW("WriteFile", hookWriteFile),
+    VALIDATE_HOOK_ROW("ReadFile", hookReadFile),
+    VALIDATE_HOOK_ROW("fopen", hookFopen),
+    VALIDATE_HOOK_ROW("fwrite", hookFwrite),
+    VALIDATE_HOOK_ROW("fputs", hookFputs),
+    VALIDATE_HOOK_ROW("puts", hookPuts),
+    VALIDATE_HOOK_ROW("fputc", hookFputc),
+    VALIDATE_HOOK_ROW("vfprintf", hookVfprintf),
+};
+
+}  // namespace
+
 namespace validate {
+
+void watchLibrary(const void* addressInIt) {
+    HMODULE module = nullptr;
+    if (!GetModuleHandleExA(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
+                            static_cast<LPCSTR>(addressInIt), &module)) {
+        return;
+    }
+    auto* const base = reinterpret_cast<BYTE*>(module);
+    const auto* const nt = reinterpret_cast<const IMAGE_NT_HEADERS*>(
+        base + reinterpret_cast<const IMAGE_DOS_HEADER*>(base)->e_lfanew);
+    const IMAGE_DATA_DIRECTORY& imports = nt->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_IMPORT];
+    if (imports.VirtualAddress == 0) return;
+    for (auto* library = reinterpret_cast<IMAGE_IMPORT_DESCRIPTOR*>(base + imports.VirtualAddress);
+         library->Name != 0; ++library) {
+        auto* name = reinterpret_cast<IMAGE_THUNK_DATA*>(
+            base + (library->OriginalFirstThunk != 0 ? library->OriginalFirstThunk : library->FirstThunk));
+        auto* slot = reinterpret_cast<IMAGE_THUNK_DATA*>(base + library->FirstThunk);
+        for (; name->u1.AddressOfData != 0; ++name, ++slot) {
+            if (IMAGE_SNAP_BY_ORDINAL(name->u1.Ordinal)) continue;
+            const char* const function =
+                reinterpret_cast<const char*>(reinterpret_cast<IMAGE_IMPORT_BY_NAME*>(base + name->u1.AddressOfData)->Name);
+            for (const ImportHook& hook : kImportHooks) {
+                if (strcmp(function, hook.name) != 0) continue;
+                DWORD protection = 0;
+                VirtualProtect(&slot->u1.Function, sizeof slot->u1.Function, PAGE_READWRITE, &protection);
+                *hook.real = reinterpret_cast<void*>(slot->u1.Function);
+                slot->u1.Function = reinterpret_cast<ULONG_PTR>(hook.hook);
+                VirtualProtect(&slot->u1.Function, sizeof slot->u1.Function, protection, &protection);
+            }
+        }
+    }
+    patched = true;
+}
+
 bool watchAvailable(WatchKind) {
-    return false;
+    return patched.load();
+}
+const char* watchBlindSpot(WatchKind kind) {
+    return kind == WatchKind::lock ? " (seen: locks that call into the system; a lock inside a statically linked "
+                                     "runtime that does not wait calls nothing)"
+                                   : "";
 }
 std::string watchUnavailableReason(WatchKind) {
-    return "not watched in the Windows build (no hooks there)";
+    return "not watched: the plug-in's imports could not be hooked";
 }
 long long liveHeapBytes() {
-    return -1;
+    return patched.load() ? pluginHeapBytes.load() : -1;
 }
+
 }  // namespace validate
 
 #else
@@ -337,6 +534,10 @@ bool watchAvailable(WatchKind) {
 #endif  // VALIDATE_SANITIZER
 
 namespace validate {
+void watchLibrary(const void*) {}  // the hooks above see the whole process
+const char* watchBlindSpot(WatchKind) {
+    return "";
+}
 std::string watchUnavailableReason(WatchKind kind) {
     return watchAvailable(kind) ? "" : "the sanitizer's allocation hooks could not be installed";
 }

@@ -3,8 +3,9 @@
 // and file or console I/O. The hooks sit in the validator's own process, which the plug-in is
 // loaded into: on Linux the executable defines the C library's allocation, lock and I/O
 // functions, which every library then binds to, and forwards them (under a sanitizer, its
-// allocation hooks take the allocator's place). Only calls on a thread that is inside a
-// ProcessingScope are counted. The Windows build has no hooks.
+// allocation hooks take the allocator's place). On Windows the plug-in's own imports from
+// system DLLs are pointed at hooks once it is loaded (watchLibrary). Only calls on a thread
+// that is inside a ProcessingScope are counted.
 
 #include <cstddef>
 #include <string>
@@ -13,10 +14,15 @@ namespace validate {
 
 enum class WatchKind { allocation, lock, io };
 
+// Hooks the library that holds this address (Windows); Linux's hooks see every library.
+void watchLibrary(const void* addressInIt);
+
 // True when this build watches that kind of call.
 bool watchAvailable(WatchKind kind);
 // Why a kind is not watched in this build ("" when it is).
 std::string watchUnavailableReason(WatchKind kind);
+// What the watch of a kind cannot see in this build, for its report ("" when nothing).
+const char* watchBlindSpot(WatchKind kind);
 
 // Marks the calling thread as inside a processing call for its lifetime.
 class ProcessingScope {
@@ -48,7 +54,8 @@ struct WatchedCalls {
 void resetWatch();
 WatchedCalls watchedCalls(WatchKind kind);
 
-// Bytes the process holds on the heap now; negative when this build cannot tell.
+// Bytes the process holds on the heap now (Windows: those the plug-in's own allocations hold);
+// negative when this build cannot tell.
 long long liveHeapBytes();
 
 }  // namespace validate
