@@ -32,7 +32,6 @@ constexpr std::uint32_t kFlushToZero = 0x8000;
 
 #if defined(__GNUC__) && (defined(__x86_64__) || defined(__i386__))
 
-
 inline std::uint32_t read() {
     std::uint32_t mode;
     asm volatile("stmxcsr %0" : "=m"(mode) : : "memory");

@@ -35,8 +35,10 @@ struct ReferenceCrossfeed {
     }
     void process(const Stereo<float>& in, Stereo<float>& out) {
         for (std::size_t n = 0; n < in.frames(); ++n) {
-            const float yl = flushed(static_cast<float>(rounded(static_cast<double>(in.left[n]) + sL)));
-            const float yr = flushed(static_cast<float>(rounded(static_cast<double>(in.right[n]) + sR)));
+            const float yl =
+                flushed(static_cast<float>(rounded(static_cast<double>(in.left[n]) + sL)));
+            const float yr =
+                flushed(static_cast<float>(rounded(static_cast<double>(in.right[n]) + sR)));
             out.left[n] = yl;
             out.right[n] = yr;
             const volatile float d = flushed(yl - yr);

@@ -23,7 +23,8 @@ Result varic(const std::string& arguments) {
     FILE* pipe = popen((std::string(VARIC_CLI) + " " + arguments + " 2>&1").c_str(), "r");
     if (pipe == nullptr) return run;
     char chunk[4096];
-    for (std::size_t n; (n = std::fread(chunk, 1, sizeof chunk, pipe)) > 0;) run.out.append(chunk, n);
+    for (std::size_t n; (n = std::fread(chunk, 1, sizeof chunk, pipe)) > 0;)
+        run.out.append(chunk, n);
     const int raw = pclose(pipe);
     run.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
     return run;
@@ -46,31 +47,51 @@ struct Row {
 
 const Row kRows[] = {
     {VARIC_PLUGIN_BUILT, "", {{"speed/speed", {"INFO", "ns/frame"}}}},
-    {fake("plain_panner"), "--quick",
-     {{"speed/speed", {"INFO", "ns/frame"}}, {"processing/in-place", {"INFO", "1 inputs, 2 outputs"}}}},
-    {fake("allocates_in_processing"), "--quick",
-     {{"speed/speed", {"INFO", ""}}, {"realtime/allocation", {"FAIL", "in 32-bit processing calls, the first malloc"}}}},
-    {fake("locks_in_processing"), "--quick",
-     {{"speed/speed", {"INFO", ""}}, {"realtime/locks", {"FAIL", "the first pthread_mutex_lock"}}}},
-    {fake("prints_in_processing"), "--quick",
-     {{"speed/speed", {"INFO", ""}}, {"realtime/io", {"FAIL", "I/O in 32-bit processing calls"}}}},
-    {fake("writes_past_text"), "--quick",
-     {{"speed/speed", {"INFO", ""}}, {"requests/text-answers", {"FAIL", "47 effGetVendorString, index 0, into 64 bytes"}}}},
-    {fake("leaves_mxcsr_changed"), "--quick",
-     {{"speed/speed", {"INFO", ""}}, {"float-mode/mxcsr-preserved", {"FAIL", "processReplacing changed the caller's MXCSR from 0x1F80 to 0x9FC0"}}}},
-    {fake("denormal_after_silence"), "--quick",
-     {{"speed/speed", {"INFO", ""}}, {"processing/silence", {"FAIL", "a subnormal in output 0"}}}},
-    {fake("crashes_on_request"), "--quick",
-     {{"speed/speed", {"INFO", ""}}, {"requests/every-request", {"FAIL", "at request 35 effGetPlugCategory"}}}},
-    {fake("hangs_on_request"), "--only requests --timeout 3",
-     {{"requests/every-request", {"FAIL", "timed out after 3 s at request 58 effGetVstVersion"}}}},
-    {fake("leaks_per_instance"), "--quick",
-     {{"speed/speed", {"INFO", ""}}, {"lifecycle/open-close", {"FAIL", "a leak"}}}},
-    {fake("depends_on_block_splitting"), "--quick",
-     {{"speed/speed", {"INFO", ""}}, {"processing/block-splitting", {"WARN", "changes the output"}}}},
-    {fake("wrong_flags"), "--quick",
+    {fake("plain_panner"),
+     "--quick",
+     {{"speed/speed", {"INFO", "ns/frame"}},
+      {"processing/in-place", {"INFO", "1 inputs, 2 outputs"}}}},
+    {fake("allocates_in_processing"),
+     "--quick",
      {{"speed/speed", {"INFO", ""}},
-      {"loading/record", {"FAIL", "effFlagsCanDoubleReplacing is set but processDoubleReplacing is null"}}}},
+      {"realtime/allocation", {"FAIL", "in 32-bit processing calls, the first malloc"}}}},
+    {fake("locks_in_processing"),
+     "--quick",
+     {{"speed/speed", {"INFO", ""}}, {"realtime/locks", {"FAIL", "the first pthread_mutex_lock"}}}},
+    {fake("prints_in_processing"),
+     "--quick",
+     {{"speed/speed", {"INFO", ""}}, {"realtime/io", {"FAIL", "I/O in 32-bit processing calls"}}}},
+    {fake("writes_past_text"),
+     "--quick",
+     {{"speed/speed", {"INFO", ""}},
+      {"requests/text-answers", {"FAIL", "47 effGetVendorString, index 0, into 64 bytes"}}}},
+    {fake("leaves_mxcsr_changed"),
+     "--quick",
+     {{"speed/speed", {"INFO", ""}},
+      {"float-mode/mxcsr-preserved",
+       {"FAIL", "processReplacing changed the caller's MXCSR from 0x1F80 to 0x9FC0"}}}},
+    {fake("denormal_after_silence"),
+     "--quick",
+     {{"speed/speed", {"INFO", ""}}, {"processing/silence", {"FAIL", "a subnormal in output 0"}}}},
+    {fake("crashes_on_request"),
+     "--quick",
+     {{"speed/speed", {"INFO", ""}},
+      {"requests/every-request", {"FAIL", "at request 35 effGetPlugCategory"}}}},
+    {fake("hangs_on_request"),
+     "--only requests --timeout 3",
+     {{"requests/every-request", {"FAIL", "timed out after 3 s at request 58 effGetVstVersion"}}}},
+    {fake("leaks_per_instance"),
+     "--quick",
+     {{"speed/speed", {"INFO", ""}}, {"lifecycle/open-close", {"FAIL", "a leak"}}}},
+    {fake("depends_on_block_splitting"),
+     "--quick",
+     {{"speed/speed", {"INFO", ""}},
+      {"processing/block-splitting", {"WARN", "changes the output"}}}},
+    {fake("wrong_flags"),
+     "--quick",
+     {{"speed/speed", {"INFO", ""}},
+      {"loading/record",
+       {"FAIL", "effFlagsCanDoubleReplacing is set but processDoubleReplacing is null"}}}},
 };
 
 TEST(Validate, EachPluginGetsExactlyItsVerdicts) {
@@ -100,12 +121,17 @@ TEST(Validate, EachPluginGetsExactlyItsVerdicts) {
 }
 
 TEST(Validate, JsonReportsEveryCheckWithItsVerdictAndASummary) {
-    const Result run = varic(std::string("validate --json --only loading,speed ") + VARIC_PLUGIN_BUILT);
+    const Result run =
+        varic(std::string("validate --json --only loading,speed ") + VARIC_PLUGIN_BUILT);
     ASSERT_EQ(run.status, 0) << run.out;
-    const std::regex check(R"re(\{"group": "(\w+)", "check": "([\w-]+)", "verdict": "(PASS|INFO)", "detail": ")re");
-    const auto found = std::distance(std::sregex_iterator(run.out.begin(), run.out.end(), check), std::sregex_iterator());
+    const std::regex check(
+        R"re(\{"group": "(\w+)", "check": "([\w-]+)", "verdict": "(PASS|INFO)", "detail": ")re");
+    const auto found = std::distance(std::sregex_iterator(run.out.begin(), run.out.end(), check),
+                                     std::sregex_iterator());
     EXPECT_EQ(found, 5) << run.out;
-    EXPECT_NE(run.out.find(R"re("summary": {"pass": 4, "warn": 0, "fail": 0, "info": 1})re"), std::string::npos) << run.out;
+    EXPECT_NE(run.out.find(R"re("summary": {"pass": 4, "warn": 0, "fail": 0, "info": 1})re"),
+              std::string::npos)
+        << run.out;
 }
 
 TEST(Validate, WrongCommandLinesExitWithTwoAndAMissingFileWithOne) {

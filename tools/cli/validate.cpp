@@ -1,9 +1,10 @@
 // varic validate: the validator of tools/validate, run from varic.
 
+#include "tools/validate/validate.h"
+
 #include "tools/cli/cli_support.h"
 #include "tools/cli/commands.h"
 #include "tools/validate/child_process.h"
-#include "tools/validate/validate.h"
 
 namespace varic {
 

@@ -35,7 +35,8 @@ const vsthost::PluginLibrary& Context::library() {
         std::string error;
         library_ = vsthost::PluginLibrary::load(plugin_, &error);
         if (!library_) throw CheckFailed(error);
-        if (library_->entry() != nullptr) watchLibrary(reinterpret_cast<const void*>(library_->entry()));
+        if (library_->entry() != nullptr)
+            watchLibrary(reinterpret_cast<const void*>(library_->entry()));
     }
     return *library_;
 }
@@ -85,48 +86,139 @@ VstIntPtr hostCallback(AEffect*, VstInt32 opcode, VstInt32, VstIntPtr value, voi
 }
 
 constexpr const char* kHostRequestNames[] = {
-    "audioMasterAutomate", "audioMasterVersion", "audioMasterCurrentId", "audioMasterIdle",
-    "audioMasterPinConnected", "5", "audioMasterWantMidi", "audioMasterGetTime",
-    "audioMasterProcessEvents", "audioMasterSetTime", "audioMasterTempoAt",
-    "audioMasterGetNumAutomatableParameters", "audioMasterGetParameterQuantization",
-    "audioMasterIOChanged", "audioMasterNeedIdle", "audioMasterSizeWindow",
-    "audioMasterGetSampleRate", "audioMasterGetBlockSize", "audioMasterGetInputLatency",
-    "audioMasterGetOutputLatency", "audioMasterGetPreviousPlug", "audioMasterGetNextPlug",
-    "audioMasterWillReplaceOrAccumulate", "audioMasterGetCurrentProcessLevel",
-    "audioMasterGetAutomationState", "audioMasterOfflineStart", "audioMasterOfflineRead",
-    "audioMasterOfflineWrite", "audioMasterOfflineGetCurrentPass",
-    "audioMasterOfflineGetCurrentMetaPass", "audioMasterSetOutputSampleRate",
-    "audioMasterGetOutputSpeakerArrangement", "audioMasterGetVendorString",
-    "audioMasterGetProductString", "audioMasterGetVendorVersion", "audioMasterVendorSpecific",
-    "audioMasterSetIcon", "audioMasterCanDo", "audioMasterGetLanguage", "audioMasterOpenWindow",
-    "audioMasterCloseWindow", "audioMasterGetDirectory", "audioMasterUpdateDisplay",
-    "audioMasterBeginEdit", "audioMasterEndEdit", "audioMasterOpenFileSelector",
-    "audioMasterCloseFileSelector", "audioMasterEditFile", "audioMasterGetChunkFile",
+    "audioMasterAutomate",
+    "audioMasterVersion",
+    "audioMasterCurrentId",
+    "audioMasterIdle",
+    "audioMasterPinConnected",
+    "5",
+    "audioMasterWantMidi",
+    "audioMasterGetTime",
+    "audioMasterProcessEvents",
+    "audioMasterSetTime",
+    "audioMasterTempoAt",
+    "audioMasterGetNumAutomatableParameters",
+    "audioMasterGetParameterQuantization",
+    "audioMasterIOChanged",
+    "audioMasterNeedIdle",
+    "audioMasterSizeWindow",
+    "audioMasterGetSampleRate",
+    "audioMasterGetBlockSize",
+    "audioMasterGetInputLatency",
+    "audioMasterGetOutputLatency",
+    "audioMasterGetPreviousPlug",
+    "audioMasterGetNextPlug",
+    "audioMasterWillReplaceOrAccumulate",
+    "audioMasterGetCurrentProcessLevel",
+    "audioMasterGetAutomationState",
+    "audioMasterOfflineStart",
+    "audioMasterOfflineRead",
+    "audioMasterOfflineWrite",
+    "audioMasterOfflineGetCurrentPass",
+    "audioMasterOfflineGetCurrentMetaPass",
+    "audioMasterSetOutputSampleRate",
+    "audioMasterGetOutputSpeakerArrangement",
+    "audioMasterGetVendorString",
+    "audioMasterGetProductString",
+    "audioMasterGetVendorVersion",
+    "audioMasterVendorSpecific",
+    "audioMasterSetIcon",
+    "audioMasterCanDo",
+    "audioMasterGetLanguage",
+    "audioMasterOpenWindow",
+    "audioMasterCloseWindow",
+    "audioMasterGetDirectory",
+    "audioMasterUpdateDisplay",
+    "audioMasterBeginEdit",
+    "audioMasterEndEdit",
+    "audioMasterOpenFileSelector",
+    "audioMasterCloseFileSelector",
+    "audioMasterEditFile",
+    "audioMasterGetChunkFile",
     "audioMasterGetInputSpeakerArrangement",
 };
 
 constexpr const char* kEffectRequestNames[] = {
-    "effOpen", "effClose", "effSetProgram", "effGetProgram", "effSetProgramName",
-    "effGetProgramName", "effGetParamLabel", "effGetParamDisplay", "effGetParamName",
-    "effGetVu", "effSetSampleRate", "effSetBlockSize", "effMainsChanged", "effEditGetRect",
-    "effEditOpen", "effEditClose", "effEditDraw", "effEditMouse", "effEditKey", "effEditIdle",
-    "effEditTop", "effEditSleep", "effIdentify", "effGetChunk", "effSetChunk",
-    "effProcessEvents", "effCanBeAutomated", "effString2Parameter",
-    "effGetNumProgramCategories", "effGetProgramNameIndexed", "effCopyProgram",
-    "effConnectInput", "effConnectOutput", "effGetInputProperties", "effGetOutputProperties",
-    "effGetPlugCategory", "effGetCurrentPosition", "effGetDestinationBuffer",
-    "effOfflineNotify", "effOfflinePrepare", "effOfflineRun", "effProcessVarIo",
-    "effSetSpeakerArrangement", "effSetBlockSizeAndSampleRate", "effSetBypass",
-    "effGetEffectName", "effGetErrorText", "effGetVendorString", "effGetProductString",
-    "effGetVendorVersion", "effVendorSpecific", "effCanDo", "effGetTailSize", "effIdle",
-    "effGetIcon", "effSetViewPosition", "effGetParameterProperties", "effKeysRequired",
-    "effGetVstVersion", "effEditKeyDown", "effEditKeyUp", "effSetEditKnobMode",
-    "effGetMidiProgramName", "effGetCurrentMidiProgram", "effGetMidiProgramCategory",
-    "effHasMidiProgramsChanged", "effGetMidiKeyName", "effBeginSetProgram",
-    "effEndSetProgram", "effGetSpeakerArrangement", "effShellGetNextPlugin",
-    "effStartProcess", "effStopProcess", "effSetTotalSampleToProcess", "effSetPanLaw",
-    "effBeginLoadBank", "effBeginLoadProgram", "effSetProcessPrecision",
-    "effGetNumMidiInputChannels", "effGetNumMidiOutputChannels",
+    "effOpen",
+    "effClose",
+    "effSetProgram",
+    "effGetProgram",
+    "effSetProgramName",
+    "effGetProgramName",
+    "effGetParamLabel",
+    "effGetParamDisplay",
+    "effGetParamName",
+    "effGetVu",
+    "effSetSampleRate",
+    "effSetBlockSize",
+    "effMainsChanged",
+    "effEditGetRect",
+    "effEditOpen",
+    "effEditClose",
+    "effEditDraw",
+    "effEditMouse",
+    "effEditKey",
+    "effEditIdle",
+    "effEditTop",
+    "effEditSleep",
+    "effIdentify",
+    "effGetChunk",
+    "effSetChunk",
+    "effProcessEvents",
+    "effCanBeAutomated",
+    "effString2Parameter",
+    "effGetNumProgramCategories",
+    "effGetProgramNameIndexed",
+    "effCopyProgram",
+    "effConnectInput",
+    "effConnectOutput",
+    "effGetInputProperties",
+    "effGetOutputProperties",
+    "effGetPlugCategory",
+    "effGetCurrentPosition",
+    "effGetDestinationBuffer",
+    "effOfflineNotify",
+    "effOfflinePrepare",
+    "effOfflineRun",
+    "effProcessVarIo",
+    "effSetSpeakerArrangement",
+    "effSetBlockSizeAndSampleRate",
+    "effSetBypass",
+    "effGetEffectName",
+    "effGetErrorText",
+    "effGetVendorString",
+    "effGetProductString",
+    "effGetVendorVersion",
+    "effVendorSpecific",
+    "effCanDo",
+    "effGetTailSize",
+    "effIdle",
+    "effGetIcon",
+    "effSetViewPosition",
+    "effGetParameterProperties",
+    "effKeysRequired",
+    "effGetVstVersion",
+    "effEditKeyDown",
+    "effEditKeyUp",
+    "effSetEditKnobMode",
+    "effGetMidiProgramName",
+    "effGetCurrentMidiProgram",
+    "effGetMidiProgramCategory",
+    "effHasMidiProgramsChanged",
+    "effGetMidiKeyName",
+    "effBeginSetProgram",
+    "effEndSetProgram",
+    "effGetSpeakerArrangement",
+    "effShellGetNextPlugin",
+    "effStartProcess",
+    "effStopProcess",
+    "effSetTotalSampleToProcess",
+    "effSetPanLaw",
+    "effBeginLoadBank",
+    "effBeginLoadProgram",
+    "effSetProcessPrecision",
+    "effGetNumMidiInputChannels",
+    "effGetNumMidiOutputChannels",
 };
 static_assert(std::size(kEffectRequestNames) == 80);
 
@@ -178,7 +270,8 @@ Instance::Instance(Context& context) {
     AEffect* const effect = entry(&hostCallback);
     inEntry = false;
     if (effect == nullptr) throw CheckFailed("the entry made no instance (it returned null)");
-    if (effect->magic != kEffectMagic) throw CheckFailed("the entry's record lacks the 'VstP' magic");
+    if (effect->magic != kEffectMagic)
+        throw CheckFailed("the entry's record lacks the 'VstP' magic");
     plugin_ = vsthost::Plugin::adopt(effect, nullptr);
     plugin_->dispatch(effOpen);
 }
@@ -237,8 +330,7 @@ void fillSignal(Channels<Sample>& channels, int frames, unsigned seed, long star
         const double step = 0.0113 * (c + 1) + 0.001 * (seed % 7);
         for (int n = 0; n < frames; ++n) {
             const double phase = step * static_cast<double>(start + n);
-            channels.channel(c)[n] =
-                static_cast<Sample>(0.3 * std::sin(phase) + noise(random));
+            channels.channel(c)[n] = static_cast<Sample>(0.3 * std::sin(phase) + noise(random));
         }
     }
 }
@@ -249,8 +341,8 @@ std::string firstBadSample(const Channels<Sample>& channels, int frames, bool su
         for (int c = 0; c < channels.count(); ++c) {
             const Sample value = channels.channel(c)[n];
             const int kind = std::fpclassify(value);
-            const char* what = kind == FP_NAN        ? "NaN"
-                               : kind == FP_INFINITE ? "an infinity"
+            const char* what = kind == FP_NAN                          ? "NaN"
+                               : kind == FP_INFINITE                   ? "an infinity"
                                : kind == FP_SUBNORMAL && subnormalsToo ? "a subnormal"
                                                                        : nullptr;
             if (what != nullptr) return format("%s in output %d at frame %d", what, c, n);
@@ -262,7 +354,8 @@ std::string firstBadSample(const Channels<Sample>& channels, int frames, bool su
 template <class Sample>
 bool identical(const Channels<Sample>& a, const Channels<Sample>& b, int frames) {
     for (int c = 0; c < a.count(); ++c) {
-        if (std::memcmp(a.channel(c), b.channel(c), sizeof(Sample) * static_cast<std::size_t>(frames)) != 0) {
+        if (std::memcmp(a.channel(c), b.channel(c),
+                        sizeof(Sample) * static_cast<std::size_t>(frames)) != 0) {
             return false;
         }
     }
@@ -295,16 +388,19 @@ GuardedMemory::GuardedMemory(std::size_t size, unsigned char fill) : size_(size)
     const std::size_t usable = (size + page - 1) / page * page;
     mapped_ = usable + page;
 #ifdef _WIN32
-    base_ = static_cast<char*>(VirtualAlloc(nullptr, mapped_, MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE));
+    base_ = static_cast<char*>(
+        VirtualAlloc(nullptr, mapped_, MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE));
     DWORD previous = 0;
     if (base_ == nullptr || !VirtualProtect(base_ + usable, page, PAGE_NOACCESS, &previous)) {
         throw std::runtime_error("cannot make a guard page");
     }
 #else
-    void* const mapped = mmap(nullptr, mapped_, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+    void* const mapped =
+        mmap(nullptr, mapped_, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
     if (mapped == MAP_FAILED) throw std::runtime_error("cannot map memory for a guard page");
     base_ = static_cast<char*>(mapped);
-    if (mprotect(base_ + usable, page, PROT_NONE) != 0) throw std::runtime_error("cannot make a guard page");
+    if (mprotect(base_ + usable, page, PROT_NONE) != 0)
+        throw std::runtime_error("cannot make a guard page");
 #endif
     data_ = base_ + usable - size;
     std::memset(data_, fill, size);

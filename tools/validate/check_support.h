@@ -120,9 +120,11 @@ class Channels {
 public:
     static constexpr int kGuard = 64;
     Channels(int count, int frames)
-        : frames_(frames), data_(static_cast<std::size_t>(count)),
+        : frames_(frames),
+          data_(static_cast<std::size_t>(count)),
           pointers_(static_cast<std::size_t>(count) + 1, nullptr) {
-        for (auto& channel : data_) channel.assign(static_cast<std::size_t>(frames + kGuard), guardValue());
+        for (auto& channel : data_)
+            channel.assign(static_cast<std::size_t>(frames + kGuard), guardValue());
         for (int c = 0; c < count; ++c) fill(c, 0, frames, Sample(0));
     }
     int count() const { return static_cast<int>(data_.size()); }
@@ -131,7 +133,8 @@ public:
     const Sample* channel(int c) const { return data_[static_cast<std::size_t>(c)].data(); }
     // The pointer array a host passes, starting `offset` frames in.
     Sample** at(int offset = 0) {
-        for (int c = 0; c < count(); ++c) pointers_[static_cast<std::size_t>(c)] = channel(c) + offset;
+        for (int c = 0; c < count(); ++c)
+            pointers_[static_cast<std::size_t>(c)] = channel(c) + offset;
         return pointers_.data();
     }
     void fill(int c, int from, int to, Sample value) {
@@ -178,8 +181,10 @@ template <class Body>
 void forEachPrecision(Context& context, Body body) {
     const std::vector<Precision> precisions = Instance(context).precisions();
     for (Precision precision : precisions) {
-        if (precision == Precision::float32) body(precision, 0.0f);
-        else body(precision, 0.0);
+        if (precision == Precision::float32)
+            body(precision, 0.0f);
+        else
+            body(precision, 0.0);
     }
 }
 

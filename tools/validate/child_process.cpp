@@ -25,7 +25,8 @@ std::string scratchPath(const char* what) {
 #ifdef _WIN32
     char folder[MAX_PATH + 1];
     const DWORD length = GetTempPathA(sizeof folder, folder);
-    const std::string base = length > 0 && length < sizeof folder ? std::string(folder, length) : ".\\";
+    const std::string base =
+        length > 0 && length < sizeof folder ? std::string(folder, length) : ".\\";
     const unsigned long process = GetCurrentProcessId();
 #else
     const char* temp = getenv("TMPDIR");
@@ -102,9 +103,12 @@ ChildEnd runChild(const std::vector<std::string>& command, const std::string& lo
     const BOOL started = CreateProcessA(nullptr, line.data(), nullptr, nullptr, TRUE, 0, nullptr,
                                         nullptr, &startup, &process);
     if (log != INVALID_HANDLE_VALUE) CloseHandle(log);
-    if (!started) return {false, "could not be started (Windows error " + std::to_string(GetLastError()) + ")"};
+    if (!started)
+        return {false,
+                "could not be started (Windows error " + std::to_string(GetLastError()) + ")"};
     ChildEnd end;
-    if (WaitForSingleObject(process.hProcess, static_cast<DWORD>(timeoutSeconds * 1000)) == WAIT_TIMEOUT) {
+    if (WaitForSingleObject(process.hProcess, static_cast<DWORD>(timeoutSeconds * 1000)) ==
+        WAIT_TIMEOUT) {
         TerminateProcess(process.hProcess, 1);
         WaitForSingleObject(process.hProcess, INFINITE);
         end.how = "timed out after " + std::to_string(static_cast<int>(timeoutSeconds)) + " s";
@@ -113,8 +117,10 @@ ChildEnd runChild(const std::vector<std::string>& command, const std::string& lo
         GetExitCodeProcess(process.hProcess, &code);
         end.exitedCleanly = code == 0;
         char text[64];
-        std::snprintf(text, sizeof text, code >= 0xC0000000u ? "crashed (exception 0x%08lX)" : "exited with status %lu",
-                      static_cast<unsigned long>(code));
+        std::snprintf(
+            text, sizeof text,
+            code >= 0xC0000000u ? "crashed (exception 0x%08lX)" : "exited with status %lu",
+            static_cast<unsigned long>(code));
         if (code != 0) end.how = text;
     }
     CloseHandle(process.hThread);
@@ -142,7 +148,8 @@ ChildEnd runChild(const std::vector<std::string>& command, const std::string& lo
     argv.push_back(nullptr);
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, 1, logPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    posix_spawn_file_actions_addopen(&actions, 1, logPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
+                                     0600);
     posix_spawn_file_actions_adddup2(&actions, 1, 2);
     pid_t child = 0;
     const int error = posix_spawn(&child, argv[0], &actions, nullptr, argv.data(), environ);
@@ -150,7 +157,8 @@ ChildEnd runChild(const std::vector<std::string>& command, const std::string& lo
     if (error != 0) return {false, std::string("could not be started: ") + strerror(error)};
 
     ChildEnd end;
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::duration<double>(timeoutSeconds);
+    const auto deadline =
+        std::chrono::steady_clock::now() + std::chrono::duration<double>(timeoutSeconds);
     int status = 0;
     auto pause = std::chrono::microseconds(200);
     while (waitpid(child, &status, WNOHANG) == 0) {
@@ -165,7 +173,8 @@ ChildEnd runChild(const std::vector<std::string>& command, const std::string& lo
     }
     if (WIFSIGNALED(status)) {
         const char* name = sigabbrev_np(WTERMSIG(status));
-        end.how = std::string("crashed (SIG") + (name != nullptr ? name : std::to_string(WTERMSIG(status)).c_str()) + ")";
+        end.how = std::string("crashed (SIG") +
+                  (name != nullptr ? name : std::to_string(WTERMSIG(status)).c_str()) + ")";
     } else if (WEXITSTATUS(status) != 0) {
         end.how = "exited with status " + std::to_string(WEXITSTATUS(status));
     } else {

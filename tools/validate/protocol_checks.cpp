@@ -68,18 +68,22 @@ Outcome record(Context& context) {
             "the record lacks its dispatcher, setParameter or getParameter routine");
     require((e.flags & effFlagsCanReplacing) != 0,
             "effFlagsCanReplacing is not set: VST 2.4 hosts process through processReplacing");
-    require(e.processReplacing != nullptr, "effFlagsCanReplacing is set but processReplacing is null");
+    require(e.processReplacing != nullptr,
+            "effFlagsCanReplacing is set but processReplacing is null");
     require((e.flags & effFlagsCanDoubleReplacing) == 0 || e.processDoubleReplacing != nullptr,
             "effFlagsCanDoubleReplacing is set but processDoubleReplacing is null");
-    require(e.numInputs >= 0 && e.numInputs <= 256 && e.numOutputs > 0 && e.numOutputs <= 256,
-            format("channel counts out of range: %d inputs, %d outputs", e.numInputs, e.numOutputs));
-    require(e.numParams >= 0 && e.numParams <= 100000 && e.numPrograms >= 0 && e.numPrograms <= 100000,
-            format("counts out of range: %d parameters, %d programs", e.numParams, e.numPrograms));
+    require(
+        e.numInputs >= 0 && e.numInputs <= 256 && e.numOutputs > 0 && e.numOutputs <= 256,
+        format("channel counts out of range: %d inputs, %d outputs", e.numInputs, e.numOutputs));
+    require(
+        e.numParams >= 0 && e.numParams <= 100000 && e.numPrograms >= 0 && e.numPrograms <= 100000,
+        format("counts out of range: %d parameters, %d programs", e.numParams, e.numPrograms));
     require(e.initialDelay >= 0, format("negative initial delay %d", e.initialDelay));
     require(e.uniqueID != 0, "the unique ID is not set: hosts tell plug-ins apart by it");
-    return pass(format("flags 0x%X, %d in, %d out, %d parameter%s, %d program%s, ID %s, delay %d", e.flags,
-                       e.numInputs, e.numOutputs, e.numParams, e.numParams == 1 ? "" : "s", e.numPrograms,
-                       e.numPrograms == 1 ? "" : "s", fourChars(e.uniqueID).c_str(), e.initialDelay));
+    return pass(format("flags 0x%X, %d in, %d out, %d parameter%s, %d program%s, ID %s, delay %d",
+                       e.flags, e.numInputs, e.numOutputs, e.numParams, e.numParams == 1 ? "" : "s",
+                       e.numPrograms, e.numPrograms == 1 ? "" : "s", fourChars(e.uniqueID).c_str(),
+                       e.initialDelay));
 }
 
 // The text a request writes into a large buffer; throws when it is not terminated, printable
@@ -87,12 +91,16 @@ Outcome record(Context& context) {
 std::string askText(Instance& instance, VstInt32 opcode, VstInt32 index, const char* what) {
     GuardedMemory buffer(1024, 0xAA);
     instance.plugin().dispatch(opcode, index, 0, buffer.data());
-    if (static_cast<unsigned char>(buffer.data()[0]) == 0xAA && buffer.data()[1] == buffer.data()[0]) return "";  // none
+    if (static_cast<unsigned char>(buffer.data()[0]) == 0xAA &&
+        buffer.data()[1] == buffer.data()[0])
+        return "";  // none
     const char* end = static_cast<const char*>(std::memchr(buffer.data(), '\0', buffer.size()));
-    if (end == nullptr) throw CheckFailed(std::string(what) + " is not terminated within 1024 bytes");
+    if (end == nullptr)
+        throw CheckFailed(std::string(what) + " is not terminated within 1024 bytes");
     const std::string text(static_cast<const char*>(buffer.data()), end);
     for (unsigned char c : text) {
-        if (c < 0x20 || c == 0x7F) throw CheckFailed(format("%s holds control character 0x%02X", what, c));
+        if (c < 0x20 || c == 0x7F)
+            throw CheckFailed(format("%s holds control character 0x%02X", what, c));
     }
     return text;
 }
@@ -175,11 +183,13 @@ Outcome everyRequest(Context& context) {
         context.at("request " + effectRequestName(opcode));
         const VstIntPtr answer = sendBenign(instance, opcode);
         ++sent;
-        if (answer != 0 && answers.size() < 200) answers += format(" %d:%lld", opcode, static_cast<long long>(answer));
+        if (answer != 0 && answers.size() < 200)
+            answers += format(" %d:%lld", opcode, static_cast<long long>(answer));
     };
     for (VstInt32 opcode = 0; opcode < 80; ++opcode) {
         // Closing comes last; opening an editor needs a real window.
-        if (opcode == effClose || (hasEditor && (opcode == effEditOpen || opcode == effEditClose))) continue;
+        if (opcode == effClose || (hasEditor && (opcode == effEditOpen || opcode == effEditClose)))
+            continue;
         send(opcode);
     }
     for (VstInt32 opcode : {80, 81, 100, 1000, -1, 0x7FFFFFFF}) send(opcode);
@@ -187,7 +197,8 @@ Outcome everyRequest(Context& context) {
     instance.plugin().suspend();
     context.at("request 1 effClose");
     instance.plugin().close();
-    return pass(format("%d requests answered, 6 of them outside 0..79%s; non-zero answers:%s", sent + 2,
+    return pass(format("%d requests answered, 6 of them outside 0..79%s; non-zero answers:%s",
+                       sent + 2,
                        hasEditor ? " (editor open and close skipped: they need a window)" : "",
                        answers.empty() ? " none" : answers.c_str()));
 }
@@ -196,14 +207,15 @@ Outcome everyRequest(Context& context) {
 // bytes written, NUL included.
 std::size_t textBytes(Context& context, Instance& instance, VstInt32 opcode, VstInt32 index,
                       VstIntPtr value, std::size_t size) {
-    context.at(format("request %s, index %d, into %zu bytes", effectRequestName(opcode).c_str(), index, size));
+    context.at(format("request %s, index %d, into %zu bytes", effectRequestName(opcode).c_str(),
+                      index, size));
     GuardedMemory buffer(size, 0xAA);
     instance.plugin().dispatch(opcode, index, value, buffer.data());
     std::size_t written = size;
     while (written > 0 && static_cast<unsigned char>(buffer.data()[written - 1]) == 0xAA) --written;
     if (written > 0 && std::memchr(buffer.data(), '\0', written) == nullptr) {
-        throw CheckFailed(format("request %s, index %d: %zu bytes without a NUL", effectRequestName(opcode).c_str(),
-                                 index, written));
+        throw CheckFailed(format("request %s, index %d: %zu bytes without a NUL",
+                                 effectRequestName(opcode).c_str(), index, written));
     }
     return written;
 }
@@ -218,18 +230,24 @@ Outcome textAnswers(Context& context) {
     const int params = std::min(instance.record().numParams, 1024);
     const int programs = std::min(instance.record().numPrograms, 128);
     const Text texts[] = {
-        {effGetEffectName, 32, 1},          {effGetVendorString, 64, 1},
-        {effGetProductString, 64, 1},       {effShellGetNextPlugin, 64, 1},
-        {effGetErrorText, 256, 1},          {effGetProgramName, 24, 1},
-        {effGetProgramNameIndexed, 24, programs}, {effGetParamName, 64, params},
-        {effGetParamLabel, 64, params},     {effGetParamDisplay, 64, params},
+        {effGetEffectName, 32, 1},
+        {effGetVendorString, 64, 1},
+        {effGetProductString, 64, 1},
+        {effShellGetNextPlugin, 64, 1},
+        {effGetErrorText, 256, 1},
+        {effGetProgramName, 24, 1},
+        {effGetProgramNameIndexed, 24, programs},
+        {effGetParamName, 64, params},
+        {effGetParamLabel, 64, params},
+        {effGetParamDisplay, 64, params},
     };
     std::string report;
     for (const Text& text : texts) {
         std::size_t most = 0;
         for (int index = 0; index < text.indices; ++index) {
-            most = std::max(most, textBytes(context, instance, text.opcode, index,
-                                            text.opcode == effGetProgramNameIndexed ? -1 : 0, text.size));
+            most = std::max(most,
+                            textBytes(context, instance, text.opcode, index,
+                                      text.opcode == effGetProgramNameIndexed ? -1 : 0, text.size));
         }
         if (text.indices > 0) report += format(" %d:%zu/%zu", text.opcode, most, text.size);
     }
@@ -265,8 +283,10 @@ Outcome hostRequests(Context& context) {
             Channels<float> in32(instance.inputs(), 256), out32(instance.outputs(), 256);
             Channels<double> in64(instance.inputs(), 256), out64(instance.outputs(), 256);
             for (int block = 0; block < (context.quick() ? 50 : 400); ++block) {
-                if (precision == Precision::float32) instance.process(in32.at(), out32.at(), 256);
-                else instance.process(in64.at(), out64.at(), 256);
+                if (precision == Precision::float32)
+                    instance.process(in32.at(), out32.at(), 256);
+                else
+                    instance.process(in64.at(), out64.at(), 256);
             }
         });
         for (int p = 0; p < instance.record().numParams && p < 64; ++p) {
@@ -278,16 +298,20 @@ Outcome hostRequests(Context& context) {
     std::map<std::string, int> seen;
     for (const SentRequest& r : sentRequests()) {
         if (r.fromProcessing && mainThreadOnly(r.opcode)) {
-            throw CheckFailed(hostRequestName(r.opcode) + " sent from a processing call; hosts take it only "
+            throw CheckFailed(hostRequestName(r.opcode) +
+                              " sent from a processing call; hosts take it only "
                               "on their main thread");
         }
-        const char* where = r.fromProcessing ? "a processing call" : r.fromMainThread ? "the main thread" : "another thread";
+        const char* where = r.fromProcessing   ? "a processing call"
+                            : r.fromMainThread ? "the main thread"
+                                               : "another thread";
         ++seen[hostRequestName(r.opcode) + " from " + where];
     }
     std::string report;
-    for (const auto& [what, count] : seen) report += format("%s%d× %s", report.empty() ? "" : ", ", count, what.c_str());
-    return pass(format("%ld request%s to the host, each from a thread allowed to send it: %s", sentRequestCount(),
-                       sentRequestCount() == 1 ? "" : "s",
+    for (const auto& [what, count] : seen)
+        report += format("%s%d× %s", report.empty() ? "" : ", ", count, what.c_str());
+    return pass(format("%ld request%s to the host, each from a thread allowed to send it: %s",
+                       sentRequestCount(), sentRequestCount() == 1 ? "" : "s",
                        report.empty() ? "none" : report.c_str()));
 }
 
@@ -320,12 +344,16 @@ Outcome openClose(Context& context) {
     }
     const long long growth = liveHeapBytes() - before;
     if (before < 0) {
-        return {Verdict::info, format("%d open/process/close cycles without a crash; heap growth is not "
-                                      "measured in this build", cycles)};
+        return {Verdict::info,
+                format("%d open/process/close cycles without a crash; heap growth is not "
+                       "measured in this build",
+                       cycles)};
     }
     if (growth >= cycles) {
-        throw CheckFailed(format("the heap grew by %lld bytes over %d open/close cycles (%.0f per instance): "
-                                 "a leak", growth, cycles, static_cast<double>(growth) / cycles));
+        throw CheckFailed(
+            format("the heap grew by %lld bytes over %d open/close cycles (%.0f per instance): "
+                   "a leak",
+                   growth, cycles, static_cast<double>(growth) / cycles));
     }
     return pass(format("%d open/process/close cycles, heap %+lld bytes", cycles, growth));
 }
@@ -342,8 +370,10 @@ Outcome manyInstances(Context& context) {
     for (auto& instance : instances) {
         Channels<float> in32(instance->inputs(), 128), out32(instance->outputs(), 128);
         Channels<double> in64(instance->inputs(), 128), out64(instance->outputs(), 128);
-        if (instance->offers(Precision::float32)) instance->process(in32.at(), out32.at(), 128);
-        else instance->process(in64.at(), out64.at(), 128);
+        if (instance->offers(Precision::float32))
+            instance->process(in32.at(), out32.at(), 128);
+        else
+            instance->process(in64.at(), out64.at(), 128);
     }
     context.at("closing every other instance first");
     for (int parity : {1, 0}) {
@@ -369,8 +399,10 @@ Outcome stateChanges(Context& context) {
     for (int step = 0; step < steps; ++step) {
         const int action = static_cast<int>(random() % 6);
         const float rate = rates[random() % std::size(rates)];
-        const int size = 1 + static_cast<int>(random() % static_cast<unsigned>(action == 3 ? maxBlock : block));
-        const int param = params > 0 ? static_cast<int>(random() % static_cast<unsigned>(params)) : -1;
+        const int size =
+            1 + static_cast<int>(random() % static_cast<unsigned>(action == 3 ? maxBlock : block));
+        const int param =
+            params > 0 ? static_cast<int>(random() % static_cast<unsigned>(params)) : -1;
         const float value = static_cast<float>(random() % 1001) / 1000.0f;
         const Precision precision = precisions[random() % precisions.size()];
         switch (action) {
@@ -400,7 +432,8 @@ Outcome stateChanges(Context& context) {
                 break;
             default: {
                 if (!on) break;
-                context.at(format("step %d: %s processing of %d frames", step, precisionName(precision), size));
+                context.at(format("step %d: %s processing of %d frames", step,
+                                  precisionName(precision), size));
                 std::string bad;
                 if (precision == Precision::float32) {
                     instance.process(in32.at(), out32.at(), size);
@@ -409,28 +442,32 @@ Outcome stateChanges(Context& context) {
                     instance.process(in64.at(), out64.at(), size);
                     bad = firstBadSample(out64, size, false);
                 }
-                if (!bad.empty()) throw CheckFailed(format("step %d, after changes in any order: %s", step, bad.c_str()));
+                if (!bad.empty())
+                    throw CheckFailed(
+                        format("step %d, after changes in any order: %s", step, bad.c_str()));
             }
         }
     }
-    return pass(format("%d switches, rate and block-size changes and blocks in random order, output finite", steps));
+    return pass(
+        format("%d switches, rate and block-size changes and blocks in random order, output finite",
+               steps));
 }
 
 }  // namespace
 
 void addProtocolChecks(std::vector<Check>& checks) {
     checks.insert(checks.end(), {
-        {"loading", "entry", entry},
-        {"loading", "version-first", versionFirst},
-        {"loading", "record", record},
-        {"loading", "names", names},
-        {"requests", "every-request", everyRequest},
-        {"requests", "text-answers", textAnswers},
-        {"requests", "host-requests", hostRequests},
-        {"lifecycle", "open-close", openClose},
-        {"lifecycle", "many-instances", manyInstances},
-        {"lifecycle", "state-changes", stateChanges},
-    });
+                                    {"loading", "entry", entry},
+                                    {"loading", "version-first", versionFirst},
+                                    {"loading", "record", record},
+                                    {"loading", "names", names},
+                                    {"requests", "every-request", everyRequest},
+                                    {"requests", "text-answers", textAnswers},
+                                    {"requests", "host-requests", hostRequests},
+                                    {"lifecycle", "open-close", openClose},
+                                    {"lifecycle", "many-instances", manyInstances},
+                                    {"lifecycle", "state-changes", stateChanges},
+                                });
 }
 
 }  // namespace validate

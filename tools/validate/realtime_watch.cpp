@@ -78,8 +78,8 @@ WatchedCalls watchedCalls(WatchKind kind) {
 
 namespace {
 
-using validate::WatchKind;
 using validate::note;
+using validate::WatchKind;
 
 std::atomic<long long> pluginHeapBytes{0};
 std::atomic<bool> patched{false};
@@ -144,21 +144,25 @@ DWORD WINAPI hookWaitForSingleObject(HANDLE object, DWORD milliseconds) {
     note(WatchKind::lock, "WaitForSingleObject");
     return VALIDATE_REAL(hookWaitForSingleObject)(object, milliseconds);
 }
-HANDLE WINAPI hookCreateFileA(LPCSTR name, DWORD access, DWORD share, LPSECURITY_ATTRIBUTES security,
-                              DWORD disposition, DWORD flags, HANDLE model) {
+HANDLE WINAPI hookCreateFileA(LPCSTR name, DWORD access, DWORD share,
+                              LPSECURITY_ATTRIBUTES security, DWORD disposition, DWORD flags,
+                              HANDLE model) {
     note(WatchKind::io, "CreateFileA");
     return VALIDATE_REAL(hookCreateFileA)(name, access, share, security, disposition, flags, model);
 }
-HANDLE WINAPI hookCreateFileW(LPCWSTR name, DWORD access, DWORD share, LPSECURITY_ATTRIBUTES security,
-                              DWORD disposition, DWORD flags, HANDLE model) {
+HANDLE WINAPI hookCreateFileW(LPCWSTR name, DWORD access, DWORD share,
+                              LPSECURITY_ATTRIBUTES security, DWORD disposition, DWORD flags,
+                              HANDLE model) {
     note(WatchKind::io, "CreateFileW");
     return VALIDATE_REAL(hookCreateFileW)(name, access, share, security, disposition, flags, model);
 }
-BOOL WINAPI hookWriteFile(HANDLE file, LPCVOID data, DWORD size, LPDWORD written, LPOVERLAPPED overlapped) {
+BOOL WINAPI hookWriteFile(HANDLE file, LPCVOID data, DWORD size, LPDWORD written,
+                          LPOVERLAPPED overlapped) {
     note(WatchKind::io, "WriteFile");
     return VALIDATE_REAL(hookWriteFile)(file, data, size, written, overlapped);
 }
-BOOL WINAPI hookReadFile(HANDLE file, LPVOID data, DWORD size, LPDWORD read, LPOVERLAPPED overlapped) {
+BOOL WINAPI hookReadFile(HANDLE file, LPVOID data, DWORD size, LPDWORD read,
+                         LPOVERLAPPED overlapped) {
     note(WatchKind::io, "ReadFile");
     return VALIDATE_REAL(hookReadFile)(file, data, size, read, overlapped);
 }
@@ -225,31 +229,36 @@ namespace validate {
 
 void watchLibrary(const void* addressInIt) {
     HMODULE module = nullptr;
-    if (!GetModuleHandleExA(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
-                            static_cast<LPCSTR>(addressInIt), &module)) {
+    if (!GetModuleHandleExA(
+            GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
+            static_cast<LPCSTR>(addressInIt), &module)) {
         return;
     }
     auto* const base = reinterpret_cast<BYTE*>(module);
     const auto* const nt = reinterpret_cast<const IMAGE_NT_HEADERS*>(
         base + reinterpret_cast<const IMAGE_DOS_HEADER*>(base)->e_lfanew);
-    const IMAGE_DATA_DIRECTORY& imports = nt->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_IMPORT];
+    const IMAGE_DATA_DIRECTORY& imports =
+        nt->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_IMPORT];
     if (imports.VirtualAddress == 0) return;
     for (auto* library = reinterpret_cast<IMAGE_IMPORT_DESCRIPTOR*>(base + imports.VirtualAddress);
          library->Name != 0; ++library) {
-        auto* name = reinterpret_cast<IMAGE_THUNK_DATA*>(
-            base + (library->OriginalFirstThunk != 0 ? library->OriginalFirstThunk : library->FirstThunk));
+        auto* name = reinterpret_cast<IMAGE_THUNK_DATA*>(base + (library->OriginalFirstThunk != 0
+                                                                     ? library->OriginalFirstThunk
+                                                                     : library->FirstThunk));
         auto* slot = reinterpret_cast<IMAGE_THUNK_DATA*>(base + library->FirstThunk);
         for (; name->u1.AddressOfData != 0; ++name, ++slot) {
             if (IMAGE_SNAP_BY_ORDINAL(name->u1.Ordinal)) continue;
-            const char* const function =
-                reinterpret_cast<const char*>(reinterpret_cast<IMAGE_IMPORT_BY_NAME*>(base + name->u1.AddressOfData)->Name);
+            const char* const function = reinterpret_cast<const char*>(
+                reinterpret_cast<IMAGE_IMPORT_BY_NAME*>(base + name->u1.AddressOfData)->Name);
             for (const ImportHook& hook : kImportHooks) {
                 if (strcmp(function, hook.name) != 0) continue;
                 DWORD protection = 0;
-                VirtualProtect(&slot->u1.Function, sizeof slot->u1.Function, PAGE_READWRITE, &protection);
+                VirtualProtect(&slot->u1.Function, sizeof slot->u1.Function, PAGE_READWRITE,
+                               &protection);
                 *hook.real = reinterpret_cast<void*>(slot->u1.Function);
                 slot->u1.Function = reinterpret_cast<ULONG_PTR>(hook.hook);
-                VirtualProtect(&slot->u1.Function, sizeof slot->u1.Function, protection, &protection);
+                VirtualProtect(&slot->u1.Function, sizeof slot->u1.Function, protection,
+                               &protection);
             }
         }
     }
@@ -260,9 +269,10 @@ bool watchAvailable(WatchKind) {
     return patched.load();
 }
 const char* watchBlindSpot(WatchKind kind) {
-    return kind == WatchKind::lock ? " (seen: locks that call into the system; a lock inside a statically linked "
-                                     "runtime that does not wait calls nothing)"
-                                   : "";
+    return kind == WatchKind::lock
+               ? " (seen: locks that call into the system; a lock inside a statically linked "
+                 "runtime that does not wait calls nothing)"
+               : "";
 }
 std::string watchUnavailableReason(WatchKind) {
     return "not watched: the plug-in's imports could not be hooked";
@@ -275,7 +285,8 @@ long long liveHeapBytes() {
 
 #else
 
-// ---- Linux: the hooks ----------------------------------------------------------------------------
+// ---- Linux: the hooks
+// ----------------------------------------------------------------------------
 
 #include <dlfcn.h>
 #include <fcntl.h>
@@ -302,7 +313,7 @@ Function next(std::atomic<void*>& cache, const char* name) {
     return reinterpret_cast<Function>(found);
 }
 
-#define VALIDATE_NEXT(name)                            \
+#define VALIDATE_NEXT(name)                         \
     static std::atomic<void*> next_##name{nullptr}; \
     const auto real = next<decltype(&::name)>(next_##name, #name)
 

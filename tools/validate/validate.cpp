@@ -40,9 +40,12 @@ Options parse(const std::vector<std::string>& words) {
             if (i + 1 >= words.size()) throw UsageError(word + " needs a value");
             return words[++i];
         };
-        if (word == "--quick") options.quick = true;
-        else if (word == "--json") options.json = true;
-        else if (word == "--only") options.only = splitList(value());
+        if (word == "--quick")
+            options.quick = true;
+        else if (word == "--json")
+            options.json = true;
+        else if (word == "--only")
+            options.only = splitList(value());
         else if (word == "--timeout") {
             const std::string text = value();
             char* end = nullptr;
@@ -50,11 +53,16 @@ Options parse(const std::vector<std::string>& words) {
             if (end == text.c_str() || *end != '\0' || !(options.timeout > 0)) {
                 throw UsageError("--timeout " + text + " is not a positive number of seconds");
             }
-        } else if (word == "--child") options.child = value();
-        else if (word == "--results") options.results = value();
-        else if (word.size() > 1 && word[0] == '-') throw UsageError("unknown option " + word);
-        else if (options.plugin.empty()) options.plugin = word;
-        else throw UsageError("one plug-in at a time: " + word + " is one too many");
+        } else if (word == "--child")
+            options.child = value();
+        else if (word == "--results")
+            options.results = value();
+        else if (word.size() > 1 && word[0] == '-')
+            throw UsageError("unknown option " + word);
+        else if (options.plugin.empty())
+            options.plugin = word;
+        else
+            throw UsageError("one plug-in at a time: " + word + " is one too many");
     }
     if (options.plugin.empty()) throw UsageError("no plug-in binary given to validate");
     return options;
@@ -85,7 +93,8 @@ std::vector<Check> selected(const std::vector<std::string>& only) {
     for (const std::string& name : only) {
         if (known.count(name) == 0) {
             for (const Check& check : allChecks()) {
-                if (groups.find(check.group) == std::string::npos) groups += std::string(groups.empty() ? "" : ", ") + check.group;
+                if (groups.find(check.group) == std::string::npos)
+                    groups += std::string(groups.empty() ? "" : ", ") + check.group;
             }
             throw UsageError("--only: no group or check '" + name + "' (groups: " + groups + ")");
         }
@@ -155,11 +164,13 @@ struct Reported {
     Outcome outcome;
 };
 
-Outcome runInParent(const Check& check, const Options& options, const std::vector<std::string>& self) {
+Outcome runInParent(const Check& check, const Options& options,
+                    const std::vector<std::string>& self) {
     const std::string results = scratchPath("result");
     const std::string log = scratchPath("log");
     std::vector<std::string> command = self;
-    command.insert(command.end(), {options.plugin, "--child", fullName(check), "--results", results});
+    command.insert(command.end(),
+                   {options.plugin, "--child", fullName(check), "--results", results});
     if (options.quick) command.push_back("--quick");
     const ChildEnd end = runChild(command, log, options.timeout);
 
@@ -171,7 +182,7 @@ Outcome runInParent(const Check& check, const Options& options, const std::vecto
         if (line.rfind("at ", 0) == 0) at = line.substr(3);
         if (line.rfind("result ", 0) == 0 && line.size() >= 11) {
             const std::string verdict = line.substr(7, 4);
-            outcome.verdict = verdict == "PASS" ? Verdict::pass
+            outcome.verdict = verdict == "PASS"   ? Verdict::pass
                               : verdict == "WARN" ? Verdict::warn
                               : verdict == "INFO" ? Verdict::info
                                                   : Verdict::fail;
@@ -183,7 +194,9 @@ Outcome runInParent(const Check& check, const Options& options, const std::vecto
     if (!end.exitedCleanly || !haveResult) {
         outcome.verdict = Verdict::fail;
         outcome.detail = (end.how.empty() ? "ended without a result" : end.how) +
-                         (haveResult ? " after its result" : at.empty() ? "" : " at " + at);
+                         (haveResult   ? " after its result"
+                          : at.empty() ? ""
+                                       : " at " + at);
         const std::string said = firstLine(log);
         if (!said.empty()) outcome.detail += "; it printed: " + said;
     }
@@ -195,9 +208,12 @@ Outcome runInParent(const Check& check, const Options& options, const std::vecto
 std::string jsonText(const std::string& text) {
     std::string out = "\"";
     for (unsigned char c : text) {
-        if (c == '"' || c == '\\') out += '\\', out += static_cast<char>(c);
-        else if (c < 0x20) out += format("\\u%04x", c);
-        else out += static_cast<char>(c);
+        if (c == '"' || c == '\\')
+            out += '\\', out += static_cast<char>(c);
+        else if (c < 0x20)
+            out += format("\\u%04x", c);
+        else
+            out += static_cast<char>(c);
     }
     return out + "\"";
 }
@@ -214,7 +230,8 @@ int runValidate(const std::vector<std::string>& words, const std::vector<std::st
     }
 
     const auto started = std::chrono::steady_clock::now();
-    if (!options.json) std::printf("validating %s%s\n", options.plugin.c_str(), options.quick ? " (quick)" : "");
+    if (!options.json)
+        std::printf("validating %s%s\n", options.plugin.c_str(), options.quick ? " (quick)" : "");
     std::vector<Reported> reported;
     int counts[4] = {0, 0, 0, 0};
     for (const Check& check : checks) {
@@ -227,24 +244,27 @@ int runValidate(const std::vector<std::string>& words, const std::vector<std::st
             std::fflush(stdout);
         }
     }
-    const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
+    const double seconds =
+        std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
 
     if (options.json) {
-        std::printf("{\n  \"plugin\": %s,\n  \"quick\": %s,\n  \"checks\": [\n", jsonText(options.plugin).c_str(),
-                    options.quick ? "true" : "false");
+        std::printf("{\n  \"plugin\": %s,\n  \"quick\": %s,\n  \"checks\": [\n",
+                    jsonText(options.plugin).c_str(), options.quick ? "true" : "false");
         for (std::size_t i = 0; i < reported.size(); ++i) {
             const Reported& r = reported[i];
-            std::printf("    {\"group\": %s, \"check\": %s, \"verdict\": \"%s\", \"detail\": %s}%s\n",
-                        jsonText(r.check->group).c_str(), jsonText(r.check->name).c_str(),
-                        verdictName(r.outcome.verdict), jsonText(r.outcome.detail).c_str(),
-                        i + 1 < reported.size() ? "," : "");
+            std::printf(
+                "    {\"group\": %s, \"check\": %s, \"verdict\": \"%s\", \"detail\": %s}%s\n",
+                jsonText(r.check->group).c_str(), jsonText(r.check->name).c_str(),
+                verdictName(r.outcome.verdict), jsonText(r.outcome.detail).c_str(),
+                i + 1 < reported.size() ? "," : "");
         }
-        std::printf("  ],\n  \"summary\": {\"pass\": %d, \"warn\": %d, \"fail\": %d, \"info\": %d},\n"
-                    "  \"seconds\": %.1f\n}\n",
-                    counts[0], counts[1], counts[2], counts[3], seconds);
+        std::printf(
+            "  ],\n  \"summary\": {\"pass\": %d, \"warn\": %d, \"fail\": %d, \"info\": %d},\n"
+            "  \"seconds\": %.1f\n}\n",
+            counts[0], counts[1], counts[2], counts[3], seconds);
     } else {
-        std::printf("summary: %d PASS, %d WARN, %d FAIL, %d INFO in %.1f s\n", counts[0], counts[1], counts[2],
-                    counts[3], seconds);
+        std::printf("summary: %d PASS, %d WARN, %d FAIL, %d INFO in %.1f s\n", counts[0], counts[1],
+                    counts[2], counts[3], seconds);
     }
     return counts[static_cast<int>(Verdict::fail)] > 0 ? 1 : 0;
 }

@@ -47,16 +47,18 @@ public:
     bool getEffectName(char* name) override { return copy(name, "Faulty Gain"); }
     bool getProductString(char* text) override { return copy(text, "Faulty Gain"); }
     bool getVendorString(char* text) override {
-        return copy(text, kFault == Fault::writes_past_text
-                              ? "A vendor string far longer than the sixty-four bytes hosts give for it"
-                              : "Varic tests");
+        return copy(text,
+                    kFault == Fault::writes_past_text
+                        ? "A vendor string far longer than the sixty-four bytes hosts give for it"
+                        : "Varic tests");
     }
     VstInt32 getPlugCategory() override {
         if (kFault == Fault::crashes_on_request) *static_cast<volatile int*>(nullptr) = 1;
         return kPlugCategEffect;
     }
     VstInt32 getVstVersion() override {
-        while (kFault == Fault::hangs_on_request) std::this_thread::sleep_for(std::chrono::seconds(1));
+        while (kFault == Fault::hangs_on_request)
+            std::this_thread::sleep_for(std::chrono::seconds(1));
         return kVstVersion;
     }
 
@@ -65,8 +67,12 @@ public:
     void getParameterName(VstInt32, char* text) override { copy(text, "Gain"); }
     void getParameterDisplay(VstInt32, char* text) override { float2string(gain * 2.0f, text, 8); }
 
-    void processReplacing(float** in, float** out, VstInt32 frames) override { run(in, out, frames); }
-    void processDoubleReplacing(double** in, double** out, VstInt32 frames) override { run(in, out, frames); }
+    void processReplacing(float** in, float** out, VstInt32 frames) override {
+        run(in, out, frames);
+    }
+    void processDoubleReplacing(double** in, double** out, VstInt32 frames) override {
+        run(in, out, frames);
+    }
 
 private:
     static bool copy(char* target, const char* text) {
@@ -76,7 +82,8 @@ private:
 
     template <class Sample>
     void run(Sample** in, Sample** out, VstInt32 frames) {
-        if (kFault == Fault::allocates_in_processing) scratch = std::make_unique<std::vector<char>>(64);
+        if (kFault == Fault::allocates_in_processing)
+            scratch = std::make_unique<std::vector<char>>(64);
         if (kFault == Fault::locks_in_processing) const std::lock_guard<std::mutex> hold(mutex);
         if (kFault == Fault::prints_in_processing) std::fputs("processing a block\n", stderr);
         if (kFault == Fault::leaves_mxcsr_changed) _mm_setcsr(_mm_getcsr() | 0x8040);
@@ -98,13 +105,17 @@ private:
     }
     template <class Sample>
     Sample& echoLeft() {
-        if constexpr (sizeof(Sample) == 4) return echo32[0];
-        else return echo64[0];
+        if constexpr (sizeof(Sample) == 4)
+            return echo32[0];
+        else
+            return echo64[0];
     }
     template <class Sample>
     Sample& echoRight() {
-        if constexpr (sizeof(Sample) == 4) return echo32[1];
-        else return echo64[1];
+        if constexpr (sizeof(Sample) == 4)
+            return echo32[1];
+        else
+            return echo64[1];
     }
 
     std::atomic<float> gain{0.5f};

@@ -35,7 +35,8 @@ VstIntPtr dispatch(AEffect* effect, VstInt32 opcode, VstInt32 index, VstIntPtr, 
         case effGetParamDisplay: {
             if (index != 0) return 0;
             char value[16];
-            std::snprintf(value, sizeof value, "%d", static_cast<int>(std::lround(200.0f * self->pan - 100.0f)));
+            std::snprintf(value, sizeof value, "%d",
+                          static_cast<int>(std::lround(200.0f * self->pan - 100.0f)));
             return text(ptr, value);
         }
         case effGetProgramName: return text(ptr, "Centre");
@@ -80,7 +81,8 @@ void process(AEffect* effect, float** in, float** out, VstInt32 frames) {
 }  // namespace
 
 extern "C" __attribute__((visibility("default"))) AEffect* VSTPluginMain(audioMasterCallback host) {
-    if (host == nullptr || host(nullptr, audioMasterVersion, 0, 0, nullptr, 0.0f) == 0) return nullptr;
+    if (host == nullptr || host(nullptr, audioMasterVersion, 0, 0, nullptr, 0.0f) == 0)
+        return nullptr;
     Panner* const self = new (std::nothrow) Panner;
     if (self == nullptr) return nullptr;
     AEffect& e = self->record;
