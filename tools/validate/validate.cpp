@@ -40,29 +40,32 @@ Options parse(const std::vector<std::string>& words) {
             if (i + 1 >= words.size()) throw UsageError(word + " needs a value");
             return words[++i];
         };
-        if (word == "--quick")
+        if (word == "--quick") {
             options.quick = true;
-        else if (word == "--json")
+        } else if (word == "--json") {
             options.json = true;
-        else if (word == "--only")
+        } else if (word == "--only") {
             options.only = splitList(value());
-        else if (word == "--timeout") {
+        } else if (word == "--timeout") {
             const std::string text = value();
             char* end = nullptr;
             options.timeout = std::strtod(text.c_str(), &end);
-            if (end == text.c_str() || *end != '\0' || !(options.timeout > 0)) {
-                throw UsageError("--timeout " + text + " is not a positive number of seconds");
+            if (end == text.c_str() || *end != '\0' ||
+                !(options.timeout > 0 && options.timeout <= 86400)) {
+                throw UsageError("--timeout " + text +
+                                 " is not a number of seconds from 0 to 86400");
             }
-        } else if (word == "--child")
+        } else if (word == "--child") {  // the two options a child process is started with
             options.child = value();
-        else if (word == "--results")
+        } else if (word == "--results") {
             options.results = value();
-        else if (word.size() > 1 && word[0] == '-')
+        } else if (word.size() > 1 && word[0] == '-') {
             throw UsageError("unknown option " + word);
-        else if (options.plugin.empty())
+        } else if (options.plugin.empty()) {
             options.plugin = word;
-        else
+        } else {
             throw UsageError("one plug-in at a time: " + word + " is one too many");
+        }
     }
     if (options.plugin.empty()) throw UsageError("no plug-in binary given to validate");
     return options;
