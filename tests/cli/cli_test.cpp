@@ -20,6 +20,10 @@
 #include <sstream>
 
 #include "tools/host/plugin_host.h"
+#include "tools/host/plugin_under_test.h"
+#include "tools/host/stereo_buffer.h"
+
+using vsthost::bitsOf;
 
 namespace fs = std::filesystem;
 
@@ -98,13 +102,6 @@ std::vector<double> noise(std::size_t frames, int channels, std::uint32_t seed, 
     return out;
 }
 
-template <class T>
-std::uint64_t bitsOf(T value) {
-    std::uint64_t bits = 0;
-    std::memcpy(&bits, &value, sizeof(T));
-    return bits;
-}
-
 class CliTest : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -145,7 +142,7 @@ template <class Sample>
 std::vector<Sample> throughHostLibrary(const std::vector<Sample>& interleaved, int rate,
                                        int blockSize, std::optional<int> strength) {
     std::string error;
-    auto library = vsthost::PluginLibrary::load(VARIC_PLUGIN_BUILT, &error);
+    auto library = vsthost::PluginLibrary::load(vsthost::builtPluginPath(), &error);
     EXPECT_NE(library, nullptr) << error;
     vsthost::Host host;
     auto plugin = vsthost::Plugin::create(*library, &host, &error);
@@ -155,22 +152,16 @@ std::vector<Sample> throughHostLibrary(const std::vector<Sample>& interleaved, i
     if (strength) plugin->setParameter(0, static_cast<float>(*strength / 100.0));
     plugin->resume();
     const std::size_t frames = interleaved.size() / 2;
-    std::vector<Sample> inL(frames), inR(frames), outL(frames), outR(frames);
+    vsthost::StereoBuffer<Sample> in(frames), out(frames);
     for (std::size_t n = 0; n < frames; ++n) {
-        inL[n] = interleaved[2 * n];
-        inR[n] = interleaved[2 * n + 1];
+        in.left[n] = interleaved[2 * n];
+        in.right[n] = interleaved[2 * n + 1];
     }
-    Sample* in[2] = {inL.data(), inR.data()};
-    Sample* out[2] = {outL.data(), outR.data()};
-    if constexpr (std::is_same_v<Sample, float>) {
-        plugin->processReplacing(in, out, static_cast<VstInt32>(frames));
-    } else {
-        plugin->processDoubleReplacing(in, out, static_cast<VstInt32>(frames));
-    }
+    plugin->processSamples(in.channels(), out.channels(), static_cast<VstInt32>(frames));
     std::vector<Sample> result(interleaved.size());
     for (std::size_t n = 0; n < frames; ++n) {
-        result[2 * n] = outL[n];
-        result[2 * n + 1] = outR[n];
+        result[2 * n] = out.left[n];
+        result[2 * n + 1] = out.right[n];
     }
     return result;
 }
@@ -363,12 +354,12 @@ TEST_F(CliTest, BadInputFailsWithOneLineAndWritesNothing) {
 
 TEST_F(CliTest, InfoJsonShowsThePluginsIdentity) {
     struct Row {
-        const char* plugin;
+        std::string plugin;
         std::vector<const char*> fields;
     };
     // clang-format off
     const Row rows[] = {
-        {VARIC_PLUGIN_BUILT, {
+        {vsthost::builtPluginPath(), {
             R"("effectName": "Varic Crossfeed")",
             R"("productString": "Varic Crossfeed")",
             R"("vendorString": "Nalt")",

@@ -5,9 +5,9 @@
 #include <string>
 #include <vector>
 
+#include "tools/cli/plugin_session.h"
 #include "tools/cli/cli_support.h"
 #include "tools/cli/commands.h"
-#include "tools/cli/plugin_session.h"
 
 namespace varic {
 namespace {

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "tools/cli/plugin_session.h"
 #include "tools/cli/cli_support.h"
 #include "tools/cli/commands.h"
 
@@ -30,15 +31,19 @@ const char kUsage[] =
     "      Synthesises hard-panned stereo, renders it through the crossfeed and draws its\n"
     "      response, into DIR (default out/demo).\n"
     "\n"
-    "PLUGIN and P default to the Varic Crossfeed built with varic:\n"
-    "  " VARIC_DEFAULT_PLUGIN "\n";
+    "PLUGIN and P default to the Varic Crossfeed built with varic:\n";
+
+void printUsage(std::FILE* to) {
+    std::fputs(kUsage, to);
+    std::fprintf(to, "  %s\n", varic::defaultPluginPath().c_str());
+}
 
 }  // namespace
 
 int main(int argc, char** argv) {
     const std::vector<std::string> words(argv + (argc > 0 ? 1 : 0), argv + argc);
     if (words.empty()) {
-        std::fputs(kUsage, stderr);
+        printUsage(stderr);
         return 2;
     }
     const std::string& command = words[0];
@@ -50,7 +55,7 @@ int main(int argc, char** argv) {
         if (command == "response") return varic::runResponse(rest);
         if (command == "demo") return varic::runDemo(rest);
         if (command == "help" || command == "--help" || command == "-h") {
-            std::fputs(kUsage, stdout);
+            printUsage(stdout);
             return 0;
         }
         throw varic::UsageError("unknown command '" + command + "'");

@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "tools/cli/cli_support.h"
+#include "tools/host/plugin_under_test.h"
 
 namespace varic {
 namespace {
@@ -38,7 +39,7 @@ VstIntPtr copyHostString(void* buffer, const char* text) {
 }  // namespace
 
 std::string defaultPluginPath() {
-    return VARIC_DEFAULT_PLUGIN;
+    return vsthost::builtPluginPath();
 }
 
 // ---- PluginBinary ----------------------------------------------------------------------------
@@ -121,9 +122,9 @@ bool EffectInstance::canProcess(Precision precision) const {
 
 void EffectInstance::requireProcessing(Precision precision) const {
     if (canProcess(precision)) return;
-    throw Failure(
-        "plug-in " + path_ + " cannot process " +
-        (precision == Precision::twice ? "64-bit samples; use --precision 32" : "32-bit samples"));
+    throw Failure("plug-in " + path_ + " cannot process " +
+                  (precision == Precision::twice ? "64-bit samples; use --precision 32"
+                                                   : "32-bit samples"));
 }
 
 std::string EffectInstance::displayName() {

@@ -1,7 +1,8 @@
 #pragma once
-// A plug-in binary as varic uses it: loaded with clear errors, instantiated as a host does
-// (open, sample rate, block size, precision, resume, start), parameters set by name or index,
-// and stereo blocks processed in either precision.
+// A plug-in binary as varic uses it (PluginBinary: loaded, with clear errors) and an effect
+// instance made from it (EffectInstance: set up as a host does, with open, sample rate, block
+// size, precision, resume and start; parameters set by name or index; stereo blocks processed
+// in either precision).
 
 #include <memory>
 #include <string>
@@ -86,20 +87,6 @@ private:
     std::unique_ptr<vsthost::Host> host_;
     std::unique_ptr<vsthost::Plugin> plugin_;
     bool running_ = false;
-};
-
-// Channel buffers for one stereo block, with the pointer arrays a host passes.
-template <class Sample>
-struct StereoBlock {
-    explicit StereoBlock(int frames) : left(frames), right(frames) {}
-    Sample** channels() {
-        pointers[0] = left.data();
-        pointers[1] = right.data();
-        return pointers;
-    }
-    std::vector<Sample> left;
-    std::vector<Sample> right;
-    Sample* pointers[2] = {nullptr, nullptr};
 };
 
 }  // namespace varic

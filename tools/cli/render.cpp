@@ -8,9 +8,10 @@
 #include <filesystem>
 
 #include "tools/cli/audio_file.h"
+#include "tools/cli/plugin_session.h"
 #include "tools/cli/cli_support.h"
 #include "tools/cli/commands.h"
-#include "tools/cli/plugin_session.h"
+#include "tools/host/stereo_buffer.h"
 
 namespace varic {
 namespace {
@@ -70,8 +71,8 @@ void renderFrames(SoundReader& reader, SoundWriter& writer, EffectInstance& effe
     const int channels = reader.channels();  // 1 or 2
     std::vector<Sample> fromFile(static_cast<std::size_t>(blockSize) * channels);
     std::vector<Sample> toFile(static_cast<std::size_t>(blockSize) * 2);
-    StereoBlock<Sample> in(blockSize);
-    StereoBlock<Sample> out(blockSize);
+    vsthost::StereoBuffer<Sample> in(blockSize);
+    vsthost::StereoBuffer<Sample> out(blockSize);
     effect.start();
     for (;;) {
         stopIfInterrupted();
@@ -135,10 +136,10 @@ RenderResult render(const RenderJob& job) {
     EffectInstance effect(binary, settings);
     effect.requireStereo();
     const bool doubleInput = (reader.format() & SF_FORMAT_SUBMASK) == SF_FORMAT_DOUBLE;
-    settings.precision = job.precision
-                             ? (*job.precision == 64 ? Precision::twice : Precision::single)
-                         : doubleInput && effect.canProcess(Precision::twice) ? Precision::twice
-                                                                              : Precision::single;
+    settings.precision =
+        job.precision ? (*job.precision == 64 ? Precision::twice : Precision::single)
+        : doubleInput && effect.canProcess(Precision::twice) ? Precision::twice
+                                                               : Precision::single;
     effect.requireProcessing(settings.precision);
     effect.setSettings(settings);
     if (job.strength) effect.setStrength(*job.strength);

@@ -17,9 +17,10 @@
 #include <numbers>
 #include <sstream>
 
+#include "tools/cli/plugin_session.h"
 #include "tools/cli/cli_support.h"
 #include "tools/cli/commands.h"
-#include "tools/cli/plugin_session.h"
+#include "tools/host/stereo_buffer.h"
 
 extern char** environ;
 
@@ -44,8 +45,8 @@ struct ImpulseResponse {
 template <class Sample>
 void runImpulse(EffectInstance& effect, double left, double right, std::size_t minimumLength,
                 ImpulseResponse& response) {
-    StereoBlock<Sample> in(kBlock);
-    StereoBlock<Sample> out(kBlock);
+    vsthost::StereoBuffer<Sample> in(kBlock);
+    vsthost::StereoBuffer<Sample> out(kBlock);
     in.left[0] = static_cast<Sample>(left);
     in.right[0] = static_cast<Sample>(right);
     double peak = 0.0;
@@ -95,7 +96,8 @@ ImpulseResponse measureImpulse(const PluginBinary& binary, int sampleRate,
     EffectInstance effect(binary, settings);
     effect.requireStereo();
     // 64-bit when offered: the measurement then carries no rounding of 32-bit samples.
-    settings.precision = effect.canProcess(Precision::twice) ? Precision::twice : Precision::single;
+    settings.precision =
+        effect.canProcess(Precision::twice) ? Precision::twice : Precision::single;
     effect.requireProcessing(settings.precision);
     effect.setSettings(settings);
     if (strength) effect.setStrength(*strength);
