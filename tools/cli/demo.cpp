@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "tools/cli/audio_file.h"
-#include "tools/cli/plugin_session.h"
+#include "tools/cli/binary_and_instance.h"
 #include "tools/cli/cli_support.h"
 #include "tools/cli/commands.h"
 #include "tools/cli/response.h"

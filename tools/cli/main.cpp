@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "tools/cli/plugin_session.h"
+#include "tools/cli/binary_and_instance.h"
 #include "tools/cli/cli_support.h"
 #include "tools/cli/commands.h"
 

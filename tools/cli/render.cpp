@@ -8,7 +8,7 @@
 #include <filesystem>
 
 #include "tools/cli/audio_file.h"
-#include "tools/cli/plugin_session.h"
+#include "tools/cli/binary_and_instance.h"
 #include "tools/cli/cli_support.h"
 #include "tools/cli/commands.h"
 #include "tools/host/stereo_buffer.h"
@@ -137,9 +137,9 @@ RenderResult render(const RenderJob& job) {
     effect.requireStereo();
     const bool doubleInput = (reader.format() & SF_FORMAT_SUBMASK) == SF_FORMAT_DOUBLE;
     settings.precision =
-        job.precision ? (*job.precision == 64 ? Precision::twice : Precision::single)
-        : doubleInput && effect.canProcess(Precision::twice) ? Precision::twice
-                                                               : Precision::single;
+        job.precision ? (*job.precision == 64 ? Precision::float64 : Precision::float32)
+        : doubleInput && effect.canProcess(Precision::float64) ? Precision::float64
+                                                               : Precision::float32;
     effect.requireProcessing(settings.precision);
     effect.setSettings(settings);
     if (job.strength) effect.setStrength(*job.strength);
@@ -155,7 +155,7 @@ RenderResult render(const RenderJob& job) {
     {
         ProgressBar progress("rendering " + std::filesystem::path(job.output).filename().string(),
                              reader.frames(), reader.sampleRate());
-        if (settings.precision == Precision::twice) {
+        if (settings.precision == Precision::float64) {
             renderFrames<double>(reader, writer, effect, job.blockSize, progress);
         } else {
             renderFrames<float>(reader, writer, effect, job.blockSize, progress);

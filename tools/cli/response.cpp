@@ -17,7 +17,7 @@
 #include <numbers>
 #include <sstream>
 
-#include "tools/cli/plugin_session.h"
+#include "tools/cli/binary_and_instance.h"
 #include "tools/cli/cli_support.h"
 #include "tools/cli/commands.h"
 #include "tools/host/stereo_buffer.h"
@@ -97,14 +97,14 @@ ImpulseResponse measureImpulse(const PluginBinary& binary, int sampleRate,
     effect.requireStereo();
     // 64-bit when offered: the measurement then carries no rounding of 32-bit samples.
     settings.precision =
-        effect.canProcess(Precision::twice) ? Precision::twice : Precision::single;
+        effect.canProcess(Precision::float64) ? Precision::float64 : Precision::float32;
     effect.requireProcessing(settings.precision);
     effect.setSettings(settings);
     if (strength) effect.setStrength(*strength);
     ImpulseResponse response;
     const std::size_t minimum =
         kMinimumLength + static_cast<std::size_t>(std::max(0, effect.record().initialDelay));
-    if (settings.precision == Precision::twice) {
+    if (settings.precision == Precision::float64) {
         runImpulse<double>(effect, left, right, minimum, response);
     } else {
         runImpulse<float>(effect, left, right, minimum, response);

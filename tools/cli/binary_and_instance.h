@@ -28,13 +28,13 @@ private:
     std::unique_ptr<vsthost::PluginLibrary> library_;
 };
 
-enum class Precision { single, twice };  // 32-bit and 64-bit samples
+enum class Precision { float32, float64 };  // 32-bit and 64-bit samples
 
 // What the host tells an instance, and answers when the instance asks.
 struct HostSettings {
     float sampleRate = 44100.0f;
     int blockSize = 4096;
-    Precision precision = Precision::single;
+    Precision precision = Precision::float32;
 };
 
 // One instance made through the binary's entry; closed when destroyed. Throws Failure when
