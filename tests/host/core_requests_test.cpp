@@ -32,11 +32,6 @@ TEST_F(CoreRequests, WithoutATextAnswerAsTheTableSaysWhateverTheArguments) {
     }
 }
 
-TEST_F(CoreRequests, IdentifyAnswersNvEfWhateverTheArguments) {
-    EXPECT_EQ(plugin->dispatch(effIdentify), 0x4E764566);
-    EXPECT_EQ(plugin->dispatch(effIdentify, -1, VstIntPtr{1} << 40, this, -3.0f), 0x4E764566);
-}
-
 TEST_F(CoreRequests, UnknownAndNegativeOpcodesAnswerZero) {
     for (VstInt32 opcode : {-1, -1000, INT_MIN, 80, 81, 1000, INT_MAX}) {
         char buffer[16] = "untouched";

@@ -157,20 +157,6 @@ TEST(Lifecycle, TwoInstancesHaveIndependentRecordsAndState) {
     for (double v : outB.right) EXPECT_EQ(v, 0.0);
 }
 
-TEST(Lifecycle, CloseAnswersOneAndEndsTheInstance) {
-    vsthost::Host host;
-    auto plugin = makeInstance(host);
-    EXPECT_EQ(plugin->close(), 1);
-    EXPECT_EQ(plugin->effect(), nullptr);
-}
-
-TEST(Lifecycle, ManyInstancesCanLiveAtOnce) {
-    vsthost::Host host;
-    std::vector<std::unique_ptr<vsthost::Plugin>> plugins;
-    for (int i = 0; i < 64; ++i) plugins.push_back(makeInstance(host));
-    for (auto& p : plugins) EXPECT_EQ(p->close(), 1);
-}
-
 TEST(Record, AccumulatingProcessLeavesTheOutputsAlone) {
     vsthost::Host host;
     auto plugin = makeInstance(host);

@@ -148,11 +148,6 @@ TEST_F(ExtendedRequests, SetTotalSampleToProcessEchoesTheLowHalfSignExtended) {
     }
 }
 
-TEST_F(ExtendedRequests, CurrentMidiProgramIsMinusOneInAllBits) {
-    EXPECT_EQ(static_cast<std::uint64_t>(plugin->dispatch(effGetCurrentMidiProgram, 3)),
-              0xFFFFFFFFFFFFFFFFull);
-}
-
 TEST_F(ExtendedRequests, BlockSizeAndSampleRateTogetherChangeNothing) {
     // Passed on to the core dispatcher, which answers 0: the sample rate stays 44100, so the
     // impulse response is still the 44.1 kHz one.
@@ -168,12 +163,4 @@ TEST_F(ExtendedRequests, VendorSpecificAnswersZeroWhateverItsArguments) {
                                fourCharCode('F', 'U', 'i', 'd'), &host, 1.0f),
               0);
     EXPECT_EQ(plugin->dispatch(effVendorSpecific, -1, -1, nullptr, -1.0f), 0);
-}
-
-TEST_F(ExtendedRequests, SwitchingOnNeverAsksTheHostForEvents) {
-    for (int i = 0; i < 3; ++i) {
-        plugin->resume();
-        plugin->suspend();
-    }
-    EXPECT_TRUE(host.requests().empty());
 }

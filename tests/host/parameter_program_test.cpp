@@ -102,17 +102,6 @@ TEST_F(ParameterAndProgram, WritingBackWhatWasReadKeepsEveryStrength) {
     }
 }
 
-TEST_F(ParameterAndProgram, DisplayTruncatesTheStrength) {
-    const struct {
-        int strength;
-        const char* display;
-    } rows[] = {{1099, "10"}, {1000, "10"}, {999, "9"}, {99, "0"}, {10000, "100"}, {9999, "99"}};
-    for (const auto& row : rows) {
-        plugin->setParameter(0, static_cast<float>(row.strength) * 0.0001f);
-        EXPECT_EQ(plugin->text(effGetParamDisplay, 0), row.display) << row.strength;
-    }
-}
-
 TEST_F(ParameterAndProgram, OtherParameterIndicesChangeAndWriteNothing) {
     for (VstInt32 index : {1, 2, -1}) {
         plugin->setParameter(index, 0.7f);
