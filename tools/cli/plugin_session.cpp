@@ -37,10 +37,6 @@ VstIntPtr copyHostString(void* buffer, const char* text) {
 
 }  // namespace
 
-std::string defaultPluginPath() {
-    return VARIC_DEFAULT_PLUGIN;
-}
-
 // ---- PluginBinary ----------------------------------------------------------------------------
 
 PluginBinary::PluginBinary(const std::string& path) : path_(path) {
