@@ -3,6 +3,7 @@
 // (audioMasterTempoAt, in BPM; "--" when the host does not say). A host asks for a display
 // whenever it draws one, so each display is a fresh question.
 
+#include <cstring>
 #include <new>
 
 #include "effect_base/audio_effect_x.h"
@@ -59,16 +60,15 @@ public:
         }
     }
 
+    // Product string and vendor version keep their defaults (none, 0).
     bool getEffectName(char* name) override {
         platform_text::copyCut(name, "Example Host Tempo", kNameText);
         return true;
     }
-    bool getProductString(char* text) override { return getEffectName(text); }
     bool getVendorString(char* text) override {
         platform_text::copyCut(text, "VstEffectBase examples", kNameText);
         return true;
     }
-    VstInt32 getVendorVersion() override { return 1000; }
 
     // [audio thread] The audio passes unchanged.
     void processReplacing(float** inputs, float** outputs, VstInt32 frames) override {
@@ -81,8 +81,11 @@ public:
 private:
     template <typename Sample>
     static void copy(Sample** inputs, Sample** outputs, VstInt32 frames) {
+        if (frames <= 0) return;
         for (int channel = 0; channel < 2; ++channel) {
-            for (VstInt32 n = 0; n < frames; ++n) outputs[channel][n] = inputs[channel][n];
+            if (inputs[channel] != outputs[channel]) {  // in place, there is nothing to do
+                std::memcpy(outputs[channel], inputs[channel], sizeof(Sample) * frames);
+            }
         }
     }
 };
