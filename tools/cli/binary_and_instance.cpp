@@ -38,10 +38,6 @@ VstIntPtr copyHostString(void* buffer, const char* text) {
 
 }  // namespace
 
-std::string defaultPluginPath() {
-    return vsthost::builtPluginPath();
-}
-
 // ---- PluginBinary ----------------------------------------------------------------------------
 
 PluginBinary::PluginBinary(const std::string& path) : path_(path) {

@@ -8,12 +8,10 @@
 #include <string>
 #include <vector>
 
+#include "tools/cli/plugin_location.h"
 #include "tools/host/plugin_host.h"
 
 namespace varic {
-
-// The crossfeed as built beside this tool.
-std::string defaultPluginPath();
 
 // A loaded plug-in binary that exports an entry. Throws Failure when the file is missing,
 // does not load, or exports neither VSTPluginMain nor main.

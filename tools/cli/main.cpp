@@ -30,8 +30,12 @@ const char kUsage[] =
     "  demo [--out DIR]\n"
     "      Synthesises hard-panned stereo, renders it through the crossfeed and draws its\n"
     "      response, into DIR (default out/demo).\n"
+    "  --version\n"
+    "      Prints varic's version.\n"
     "\n"
-    "PLUGIN and P default to the Varic Crossfeed built with varic:\n";
+    "PLUGIN and P default to the file named by the environment variable VARIC_PLUGIN, else\n"
+    "to the Varic Crossfeed installed beside varic (../lib/lxvst/VaricCrossfeed.so), else to\n"
+    "the one built with varic; here:\n";
 
 void printUsage(std::FILE* to) {
     std::fputs(kUsage, to);
@@ -54,6 +58,10 @@ int main(int argc, char** argv) {
         if (command == "render") return varic::runRender(rest);
         if (command == "response") return varic::runResponse(rest);
         if (command == "demo") return varic::runDemo(rest);
+        if (command == "--version") {
+            std::puts("varic " VARIC_VERSION);
+            return 0;
+        }
         if (command == "help" || command == "--help" || command == "-h") {
             printUsage(stdout);
             return 0;
