@@ -5,7 +5,6 @@
 #include <cstring>
 
 #include "tools/cli/cli_support.h"
-#include "tools/host/plugin_under_test.h"
 
 namespace varic {
 namespace {
