@@ -425,11 +425,11 @@ std::string plotScript(const Response& response, const std::string& dataPath) {
            << "set logscale x\n"
            << "set xrange [" << kLowestFrequency << ":" << response.sampleRate / 2.0 << "]\n"
            << "set format x '%.0s%c'\n"
-           << "set grid xtics ytics mxtics lw 1 lc rgb '#e8e8e8'\n"
+           << "set grid xtics ytics mxtics lw 1 lc rgb '#d8d8d8'\n"
            << "set border lc rgb '#606060'\n"
            << "set key outside right top Left reverse samplen 3 spacing 1.2 noopaque nobox\n"
            << "set lmargin at screen 0.08\n"
-           << "set rmargin at screen 0.70\n"
+           << "set rmargin at screen 0.66\n"
            << "set offsets 0, 0, 1, 1\n";
 
     script << "set tmargin at screen 0.93\nset bmargin at screen 0.68\n"
@@ -443,7 +443,7 @@ std::string plotScript(const Response& response, const std::string& dataPath) {
             const bool once = sumsCoincide && response.curves.size() > 1;
             script << ", '' using 1:" << column(i, 0) << " with lines lw 1.5 dt 2"
                    << (once ? std::string(" lc rgb '#404040'") : colour(i)) << " title "
-                   << gnuplotString(once ? "sum, all settings (they coincide)" : "sum, " + label);
+                   << gnuplotString(once ? "sum, the same for all" : "sum, " + label);
         }
     }
 
@@ -460,11 +460,11 @@ std::string plotScript(const Response& response, const std::string& dataPath) {
 
     script << "\nset tmargin at screen 0.30\nset bmargin at screen 0.06\n"
            << "set title 'delay of the opposite side (group delay, left in to right out)'\n"
-           << "set ylabel 'delay (us)'\nset xlabel 'frequency (Hz)'\nplot ";
+           << "set ylabel 'delay (µs)'\nset xlabel 'frequency (Hz)'\nplot ";
     for (std::size_t i = 0; i < response.curves.size(); ++i) {
         const ResponseCurve& curve = response.curves[i];
         char atZero[48];
-        std::snprintf(atZero, sizeof atZero, ": %.0f us at 0 Hz", curve.oppositeDelayUs.front());
+        std::snprintf(atZero, sizeof atZero, ": %.0f µs at 0 Hz", curve.oppositeDelayUs.front());
         script << (i == 0 ? data : ", ''") << " using 1:" << column(i, 4) << " with lines lw 2"
                << colour(i) << " title " << gnuplotString(strengthLabel(curve.setting) + atZero);
     }
