@@ -415,8 +415,8 @@ TEST_F(CliTest, AWriteErrorOnADeviceFailsWithAMessage) {
         }
     }
     writeSound(at("in.wav"), SF_FORMAT_WAV | SF_FORMAT_PCM_16, 44100, 2, noise(4000, 2, 1, 0.5));
-    for (const auto& words : std::vector<std::vector<std::string>>{
-             {"render", at("in.wav"), full}, {"response", "--csv", full}}) {
+    for (const auto& words : std::vector<std::vector<std::string>>{{"render", at("in.wav"), full},
+                                                                   {"response", "--csv", full}}) {
         const Outcome run = varic(words);
         EXPECT_EQ(run.status, 1) << words[0];
         EXPECT_NE(run.err.find("No space left on device"), std::string::npos) << run.err;
@@ -445,39 +445,45 @@ TEST_F(CliTest, AnExistingOutputKeepsItsLinksAndMode) {
              old("target.wav");
              fs::create_symlink("target.wav", at("link.wav"));
          },
-         {"render", at("in.wav"), at("link.wav")}, "target.wav",
+         {"render", at("in.wav"), at("link.wav")},
+         "target.wav",
          [&] { EXPECT_TRUE(fs::is_symlink(at("link.wav"))); }},
         {"symbolic link to a file still to be made",
          [&] { fs::create_symlink("made.wav", at("ahead.wav")); },
-         {"render", at("in.wav"), at("ahead.wav")}, "made.wav",
+         {"render", at("in.wav"), at("ahead.wav")},
+         "made.wav",
          [&] { EXPECT_TRUE(fs::is_symlink(at("ahead.wav"))); }},
         {"mode 0600",
          [&] {
              old("private.wav");
              fs::permissions(at("private.wav"), fs::perms::owner_read | fs::perms::owner_write);
          },
-         {"render", at("in.wav"), at("private.wav")}, "private.wav",
+         {"render", at("in.wav"), at("private.wav")},
+         "private.wav",
          [&] { EXPECT_EQ(mode("private.wav"), fs::perms::owner_read | fs::perms::owner_write); }},
         {"hard link",
          [&] {
              old("one.wav");
              fs::create_hard_link(at("one.wav"), at("two.wav"));
          },
-         {"render", at("in.wav"), at("one.wav")}, "two.wav",
+         {"render", at("in.wav"), at("one.wav")},
+         "two.wav",
          [&] { EXPECT_TRUE(fs::equivalent(at("one.wav"), at("two.wav"))); }},
         {"--csv through a symbolic link",
          [&] {
              old("r.csv");
              fs::create_symlink("r.csv", at("csvlink.csv"));
          },
-         {"response", "--strength", "10", "--csv", at("csvlink.csv")}, "r.csv",
+         {"response", "--strength", "10", "--csv", at("csvlink.csv")},
+         "r.csv",
          [&] { EXPECT_TRUE(fs::is_symlink(at("csvlink.csv"))); }},
         {"--plot of mode 0600",
          [&] {
              old("r.png");
              fs::permissions(at("r.png"), fs::perms::owner_read | fs::perms::owner_write);
          },
-         {"response", "--strength", "10", "--plot", at("r.png")}, "r.png",
+         {"response", "--strength", "10", "--plot", at("r.png")},
+         "r.png",
          [&] { EXPECT_EQ(mode("r.png"), fs::perms::owner_read | fs::perms::owner_write); }},
     };
     for (const Row& row : rows) {
@@ -526,14 +532,17 @@ TEST_F(CliTest, ASignalMidRenderLeavesNothingAndExitsWith128PlusItsNumber) {
         int status;
     };
     const Row rows[] = {
-        {"SIGHUP", "0.01", 129}, {"SIGINT", "0.02", 130}, {"SIGPIPE", "0.13", 141},
+        {"SIGHUP", "0.01", 129},
+        {"SIGINT", "0.02", 130},
+        {"SIGPIPE", "0.13", 141},
         {"SIGTERM", "0.15", 143},
     };
     const auto before = snapshot(work);
     for (const Row& row : rows) {
         for (const char* output : {"new.wav", "old.wav"}) {
-            const Outcome run = varic({"render", "--plugin", FAKE_GAIN, at("in.wav"), at(output),
-                                       "--block", "64", "--param", std::string("Signal=") + row.value});
+            const Outcome run =
+                varic({"render", "--plugin", FAKE_GAIN, at("in.wav"), at(output), "--block", "64",
+                       "--param", std::string("Signal=") + row.value});
             EXPECT_EQ(run.status, row.status) << row.signal << ", " << output << ": " << run.err;
             EXPECT_EQ(snapshot(work), before) << row.signal << ", " << output;
         }
@@ -546,8 +555,8 @@ TEST_F(CliTest, DashIsStandardInputAndOutput) {
     writeSound(at("in.wav"), SF_FORMAT_WAV | SF_FORMAT_FLOAT, 44100, 2, noise(20000, 2, 9, 0.5));
     const std::string in = quoted(at("in.wav"));
     // Through a pipe: the same as two renders in a row through files.
-    const Outcome piped = shell("$VARIC render " + in + " - | $VARIC render - " +
-                                quoted(at("piped.wav")));
+    const Outcome piped =
+        shell("$VARIC render " + in + " - | $VARIC render - " + quoted(at("piped.wav")));
     ASSERT_EQ(piped.status, 0) << piped.err;
     ASSERT_EQ(varic({"render", at("in.wav"), at("once.wav")}).status, 0);
     ASSERT_EQ(varic({"render", at("once.wav"), at("twice.wav")}).status, 0);
@@ -567,8 +576,8 @@ TEST_F(CliTest, DashIsStandardInputAndOutput) {
 
     // FLAC needs to be read by seeking: from a pipe, a clear refusal.
     writeSound(at("in.flac"), SF_FORMAT_FLAC | SF_FORMAT_PCM_16, 44100, 2, noise(20000, 2, 9, 0.5));
-    const Outcome flac = shell("cat " + quoted(at("in.flac")) + " | $VARIC render - " +
-                               quoted(at("x.wav")));
+    const Outcome flac =
+        shell("cat " + quoted(at("in.flac")) + " | $VARIC render - " + quoted(at("x.wav")));
     EXPECT_EQ(flac.status, 1);
     EXPECT_NE(flac.err.find("from a pipe"), std::string::npos) << flac.err;
     EXPECT_NE(flac.err.find("give FLAC and the others by file name"), std::string::npos);
@@ -741,7 +750,8 @@ std::string onTerminal(const std::vector<std::string>& words) {
     }
     std::string seen;
     char buffer[4096];
-    for (ssize_t got; (got = ::read(terminal, buffer, sizeof buffer)) > 0;) seen.append(buffer, got);
+    for (ssize_t got; (got = ::read(terminal, buffer, sizeof buffer)) > 0;)
+        seen.append(buffer, got);
     int status = 0;
     ::waitpid(child, &status, 0);
     ::close(terminal);
@@ -752,8 +762,8 @@ TEST_F(CliTest, OnATerminalTheProgressReachesTheEndAndLeavesASummary) {
     // The fake takes 2 ms a block: 300 blocks, long enough for the bar to show.
     writeSound(at("in.wav"), SF_FORMAT_WAV | SF_FORMAT_PCM_16, 44100, 2, noise(132300, 2, 1, 0.3));
     const std::string seen =
-        onTerminal({"render", "--plugin", FAKE_GAIN, at("in.wav"), at("out.wav"), "--block",
-                    "441", "--param", "Gain=0.3", "--param", "Slow=1"});
+        onTerminal({"render", "--plugin", FAKE_GAIN, at("in.wav"), at("out.wav"), "--block", "441",
+                    "--param", "Gain=0.3", "--param", "Slow=1"});
     EXPECT_NE(seen.find("x real time,"), std::string::npos) << seen;
     EXPECT_NE(seen.find(" left"), std::string::npos) << seen;
     EXPECT_NE(seen.find("] 100%"), std::string::npos) << seen;
@@ -898,10 +908,10 @@ TEST_F(CliTest, AnotherEffectIsMeasuredAtItsOwnSetting) {
     const Outcome run = varic({"response", "--plugin", FAKE_GAIN, "--csv", at("r.csv")});
     ASSERT_EQ(run.status, 0) << run.err;
     const auto rows = csvRows(readFile(at("r.csv")));
-    ASSERT_EQ(rows[0], (std::vector<std::string>{
-                           "frequency_hz", "sum_db_default", "difference_db_default",
-                           "same_side_db_default", "opposite_side_db_default",
-                           "opposite_delay_us_default"}));
+    ASSERT_EQ(rows[0],
+              (std::vector<std::string>{"frequency_hz", "sum_db_default", "difference_db_default",
+                                        "same_side_db_default", "opposite_side_db_default",
+                                        "opposite_delay_us_default"}));
     EXPECT_NE(run.out.find("(impulse responses of up to 1 sample)"), std::string::npos) << run.out;
     for (std::size_t r = 1; r < rows.size(); ++r) {
         ASSERT_NEAR(std::stod(rows[r][1]), 20.0 * std::log10(2.0), 1e-4)

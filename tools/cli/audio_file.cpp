@@ -77,8 +77,7 @@ bool canHold(int format) {
 
 // ---- Reading ---------------------------------------------------------------------------------
 
-SoundReader::SoundReader(const std::string& path)
-    : name_(path == "-" ? "standard input" : path) {
+SoundReader::SoundReader(const std::string& path) : name_(path == "-" ? "standard input" : path) {
     int descriptor = STDIN_FILENO;
     if (path == "-") {
         if (::isatty(STDIN_FILENO) == 1) {
@@ -178,7 +177,6 @@ int defaultSampleType(int container, const std::string& extension, int inputForm
     if (container == SF_FORMAT_MPEG) return SF_FORMAT_MPEG_LAYER_III;
     const int input = inputFormat & SF_FORMAT_SUBMASK;
     const bool lossless = (input >= SF_FORMAT_PCM_S8 && input <= SF_FORMAT_DOUBLE) ||
-                          input == SF_FORMAT_PCM_U8 ||
                           (input >= SF_FORMAT_ALAC_16 && input <= SF_FORMAT_ALAC_32);
     const int order[] = {lossless ? SF_FORMAT_PCM_24 : SF_FORMAT_PCM_16,
                          lossless ? SF_FORMAT_PCM_16 : SF_FORMAT_PCM_24, SF_FORMAT_FLOAT,
@@ -228,8 +226,8 @@ int chooseOutputFormat(int inputFormat, const std::string& outputPath, int sampl
         if (canHold(container | type))
             offered += (offered.empty() ? "" : ", ") + std::string(option);
     }
-    std::string message = (outputPath == "-" ? std::string("standard output") : outputPath) +
-                          ": " + containerName(container) + " files cannot hold " +
+    std::string message = (outputPath == "-" ? std::string("standard output") : outputPath) + ": " +
+                          containerName(container) + " files cannot hold " +
                           sampleTypeName(samples) + " samples";
     message += offered.empty() ? "; choose another file type" : "; choose one of " + offered;
     throw Failure(message);
@@ -273,9 +271,9 @@ SoundWriter::SoundWriter(OutputFile& file, int format, int sampleRate, int chann
     if (file_ == nullptr) {
         const std::string reason = sf_strerror(nullptr);
         throw Failure("cannot write " + path_ + ": " +
-                      (file.seekable() ? reason
-                                       : containerName(format) +
-                                             " cannot be written to a pipe; AU (.au) can"));
+                      (file.seekable()
+                           ? reason
+                           : containerName(format) + " cannot be written to a pipe; AU (.au) can"));
     }
     // Without this, libsndfile wraps a sample beyond full scale around to the other sign.
     if (fullScale_) sf_command(file_, SFC_SET_CLIPPING, nullptr, SF_TRUE);
@@ -294,7 +292,8 @@ void SoundWriter::inspect(Sample* samples, std::size_t count) {
         const Sample x = samples[i];
         if (!std::isfinite(x)) {
             ++nonFinite_;
-            if (fullScale_) samples[i] = std::isnan(x) ? Sample(0) : (x > 0 ? Sample(1) : Sample(-1));
+            if (fullScale_)
+                samples[i] = std::isnan(x) ? Sample(0) : (x > 0 ? Sample(1) : Sample(-1));
             continue;
         }
         const double magnitude = std::fabs(static_cast<double>(x));

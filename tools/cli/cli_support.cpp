@@ -109,7 +109,8 @@ void warn(const std::string& message) {
 }
 
 void note(const std::string& message) {
-    if (currentVerbosity == Verbosity::verbose) std::fprintf(stderr, "varic: %s\n", message.c_str());
+    if (currentVerbosity == Verbosity::verbose)
+        std::fprintf(stderr, "varic: %s\n", message.c_str());
 }
 
 // ---- Numbers ---------------------------------------------------------------------------------
@@ -132,8 +133,8 @@ double parseNumberInRange(const std::string& text, const std::string& what, doub
                           double high) {
     const double value = parseNumber(text, what);
     if (value < low || value > high) {
-        throw UsageError(what + " " + text + " is out of range: valid " + formatNumber(low) + " to " +
-                      formatNumber(high));
+        throw UsageError(what + " " + text + " is out of range: valid " + formatNumber(low) +
+                         " to " + formatNumber(high));
     }
     return value;
 }
@@ -243,8 +244,8 @@ OutputFile::OutputFile(const std::string& path) : name_(path) {
         mode_ = Mode::direct;
         writePath_ = "/dev/stdout";
         descriptor_ = ::dup(STDOUT_FILENO);
-        if (descriptor_ < 0) throw Failure(std::string("cannot write to standard output: ") +
-                                           std::strerror(errno));
+        if (descriptor_ < 0)
+            throw Failure(std::string("cannot write to standard output: ") + std::strerror(errno));
         seekable_ = isSeekable(descriptor_);
         return;
     }
@@ -263,7 +264,8 @@ OutputFile::OutputFile(const std::string& path) : name_(path) {
         return;
     }
     const std::filesystem::path target(target_);
-    const std::string directory = target.parent_path().empty() ? "." : target.parent_path().string();
+    const std::string directory =
+        target.parent_path().empty() ? "." : target.parent_path().string();
     const bool directoryWritable = ::access(directory.c_str(), W_OK | X_OK) == 0;
     if (exists && (status.st_nlink > 1 || !directoryWritable)) {
         // A rename would cut the other links, or is not allowed: the finished data are copied
@@ -396,7 +398,8 @@ void catchInterrupts() {
     struct sigaction action {};
     action.sa_handler = noteInterrupt;
     sigemptyset(&action.sa_mask);
-    for (const int signal : {SIGHUP, SIGINT, SIGTERM, SIGPIPE}) ::sigaction(signal, &action, nullptr);
+    for (const int signal : {SIGHUP, SIGINT, SIGTERM, SIGPIPE})
+        ::sigaction(signal, &action, nullptr);
 }
 
 int caughtSignal() {

@@ -272,8 +272,9 @@ int runInfo(const std::vector<std::string>& words) {
     if (option && !args.operands().empty()) {
         throw UsageError("name the plug-in once: as PLUGIN or with --plugin");
     }
-    const std::string path =
-        option ? *option : args.operands().empty() ? defaultPluginPath() : args.operands()[0];
+    const std::string path = option                    ? *option
+                             : args.operands().empty() ? defaultPluginPath()
+                                                       : args.operands()[0];
     const PluginBinary binary(path);
     EffectInstance effect(binary, HostSettings{});
     const Description description = describe(effect);

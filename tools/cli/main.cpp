@@ -171,7 +171,8 @@ int main(int argc, char** argv) {
             std::fprintf(stderr, "varic: %s\n", e.what());
             return 1;
         }
-        if (signal != SIGPIPE) std::fprintf(stderr, "varic: %s\n", varic::Interrupted(signal).what());
+        if (signal != SIGPIPE)
+            std::fprintf(stderr, "varic: %s\n", varic::Interrupted(signal).what());
         return 128 + signal;
     }
 }

@@ -59,7 +59,9 @@ public:
 
 private:
     using Clock = std::chrono::steady_clock;
-    double elapsed() const { return std::chrono::duration<double>(Clock::now() - started_).count(); }
+    double elapsed() const {
+        return std::chrono::duration<double>(Clock::now() - started_).count();
+    }
     double audioSeconds() const { return static_cast<double>(done_) / sampleRate_; }
     std::string speed() const {
         char text[64];
@@ -83,7 +85,8 @@ private:
             std::fprintf(stderr, "\r\033[K%s  %s of audio, %s", label_.c_str(),
                          duration(audioSeconds()).c_str(), speed().c_str());
         } else {
-            const double part = std::min(1.0, static_cast<double>(done_) / static_cast<double>(total_));
+            const double part =
+                std::min(1.0, static_cast<double>(done_) / static_cast<double>(total_));
             constexpr int kWidth = 30;
             const int filled = static_cast<int>(part * kWidth);
             const double left = part > 0.0 ? elapsed() * (1.0 - part) / part : 0.0;
@@ -206,8 +209,8 @@ RenderResult render(const RenderJob& job) {
     // What the settings do at this rate, measured before any file is touched. An effect that
     // cannot be measured may still render.
     try {
-        const Response response = measureResponse(binary, reader.sampleRate(),
-                                                  {EffectSetting{job.strength, job.params}});
+        const Response response =
+            measureResponse(binary, reader.sampleRate(), {EffectSetting{job.strength, job.params}});
         const std::string warning = responseWarning(response, response.curves.front());
         if (!warning.empty()) warn(warning);
     } catch (const Interrupted&) {
@@ -273,7 +276,8 @@ int renderBatch(const RenderJob& common, const std::vector<std::string>& inputs,
         if (input == "-") throw UsageError("- (standard input) cannot go with --output-dir");
         RenderJob job = common;
         job.input = input;
-        job.output = (std::filesystem::path(folder) / std::filesystem::path(input).filename()).string();
+        job.output =
+            (std::filesystem::path(folder) / std::filesystem::path(input).filename()).string();
         for (const RenderJob& earlier : jobs) {
             if (earlier.output == job.output) {
                 throw Failure(earlier.input + " and " + input + " would both be written to " +
@@ -303,8 +307,8 @@ int renderBatch(const RenderJob& common, const std::vector<std::string>& inputs,
         }
     }
     if (failed > 0) {
-        throw Failure(std::to_string(failed) + " of " + counted(static_cast<long long>(jobs.size()), "file") +
-                      " failed");
+        throw Failure(std::to_string(failed) + " of " +
+                      counted(static_cast<long long>(jobs.size()), "file") + " failed");
     }
     return 0;
 }
@@ -312,11 +316,10 @@ int renderBatch(const RenderJob& common, const std::vector<std::string>& inputs,
 }  // namespace
 
 int runRender(const std::vector<std::string>& words) {
-    const Arguments args("render", words,
-                         {"--plugin", "--strength", "--param", "--precision", "--block",
-                          "--output-dir"},
-                         {"--float", "--double", "--pcm16", "--pcm24", "--pcm32",
-                          "--mono-to-stereo", "--force"});
+    const Arguments args(
+        "render", words,
+        {"--plugin", "--strength", "--param", "--precision", "--block", "--output-dir"},
+        {"--float", "--double", "--pcm16", "--pcm24", "--pcm32", "--mono-to-stereo", "--force"});
     const auto folder = args.value("--output-dir");
     if (folder) {
         args.expectOperands(1, static_cast<std::size_t>(-1), "one IN or more");

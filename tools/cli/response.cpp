@@ -114,9 +114,9 @@ ImpulseResponse measureImpulse(const PluginBinary& binary, int sampleRate,
 }
 
 enum Path { kSum, kDifference, kLeftToLeft, kLeftToRight, kRightToLeft, kRightToRight, kPaths };
-constexpr const char* kPathNames[kPaths] = {
-    "channel sum",          "channel difference",   "left in to left out",
-    "left in to right out", "right in to left out", "right in to right out"};
+constexpr const char* kPathNames[kPaths] = {"channel sum",          "channel difference",
+                                            "left in to left out",  "left in to right out",
+                                            "right in to left out", "right in to right out"};
 
 using PathResponses = std::array<std::vector<double>, kPaths>;
 
@@ -208,8 +208,8 @@ Peak findPeak(const PathResponses& paths, const std::vector<double>& frequencies
     constexpr int kSteps = 64;
     for (int k = 1; k < kSteps; ++k) {
         const double f = low + (high - low) * k / kSteps;
-        const double gain =
-            decibels(std::abs(spectraAt(paths, 2.0 * std::numbers::pi * f / sampleRate).path[path]));
+        const double gain = decibels(
+            std::abs(spectraAt(paths, 2.0 * std::numbers::pi * f / sampleRate).path[path]));
         if (gain > peak.gainDb + 0.001) {
             peak.gainDb = gain;
             peak.frequency = f;
@@ -280,7 +280,8 @@ Response measureResponse(const PluginBinary& binary, int sampleRate,
         curve.setting = setting;
         for (const double f : response.frequencies) {
             const Spectra spectra = spectraAt(paths, 2.0 * std::numbers::pi * f / sampleRate);
-            for (int p = 0; p < kPaths; ++p) gains[p].push_back(decibels(std::abs(spectra.path[p])));
+            for (int p = 0; p < kPaths; ++p)
+                gains[p].push_back(decibels(std::abs(spectra.path[p])));
             const std::complex<double> opposite = spectra.path[kLeftToRight];
             const double delaySamples =
                 (spectra.weightedOpposite * std::conj(opposite)).real() / std::norm(opposite);
@@ -334,8 +335,8 @@ std::string responseCsv(const Response& response) {
     }
     for (const ResponseCurve& curve : response.curves) {
         const std::string suffix = columnSuffix(curve.setting);
-        csv += ",same_side_db_" + suffix + ",opposite_side_db_" + suffix +
-               ",opposite_delay_us_" + suffix;
+        csv += ",same_side_db_" + suffix + ",opposite_side_db_" + suffix + ",opposite_delay_us_" +
+               suffix;
     }
     csv += "\n";
     char cell[96];
@@ -364,22 +365,20 @@ std::string responseSummary(const Response& response) {
     };
     const std::string nyquist = "difference, " + formatNumber(response.sampleRate / 2.0) + " Hz";
     char line[320];
-    std::snprintf(
-        line, sizeof line,
-        "%s at %d Hz, measured through the plug-in (impulse responses of up to %s)\n"
-        "%-16s%12s%19s%24s   %s\n",
-        response.effectName.c_str(), response.sampleRate,
-        counted(static_cast<long long>(response.longestImpulse), "sample").c_str(), "",
-        "sum, 0 Hz", "difference, 0 Hz", nyquist.c_str(), "peak");
+    std::snprintf(line, sizeof line,
+                  "%s at %d Hz, measured through the plug-in (impulse responses of up to %s)\n"
+                  "%-16s%12s%19s%24s   %s\n",
+                  response.effectName.c_str(), response.sampleRate,
+                  counted(static_cast<long long>(response.longestImpulse), "sample").c_str(), "",
+                  "sum, 0 Hz", "difference, 0 Hz", nyquist.c_str(), "peak");
     std::string out = line;
     for (const ResponseCurve& curve : response.curves) {
         char peak[32];
         std::snprintf(peak, sizeof peak, "%+.2f dB", curve.peak.gainDb);
         std::snprintf(line, sizeof line, "%-16s%12s%19s%24s   %s at %s (%s)\n",
                       strengthLabel(curve.setting).c_str(), dB(curve.sumDb.front()).c_str(),
-                      dB(curve.differenceDb.front()).c_str(),
-                      dB(curve.differenceDb.back()).c_str(), peak,
-                      formatFrequency(curve.peak.frequency).c_str(), curve.peak.path.c_str());
+                      dB(curve.differenceDb.front()).c_str(), dB(curve.differenceDb.back()).c_str(),
+                      peak, formatFrequency(curve.peak.frequency).c_str(), curve.peak.path.c_str());
         out += line;
     }
     return out;
@@ -414,7 +413,8 @@ std::string plotScript(const Response& response, const std::string& dataPath) {
     bool sumsCoincide = true;
     for (const ResponseCurve& curve : response.curves) {
         for (std::size_t i = 0; i < curve.sumDb.size(); ++i) {
-            sumsCoincide = sumsCoincide && std::fabs(curve.sumDb[i] - response.curves[0].sumDb[i]) < 0.01;
+            sumsCoincide =
+                sumsCoincide && std::fabs(curve.sumDb[i] - response.curves[0].sumDb[i]) < 0.01;
         }
     }
     std::ostringstream script;
@@ -437,8 +437,8 @@ std::string plotScript(const Response& response, const std::string& dataPath) {
            << "set ylabel 'gain (dB)'\nplot ";
     for (std::size_t i = 0; i < response.curves.size(); ++i) {
         const std::string label = strengthLabel(response.curves[i].setting);
-        script << (i == 0 ? data : ", ''") << " using 1:" << column(i, 1)
-               << " with lines lw 2" << colour(i) << " title " << gnuplotString("difference, " + label);
+        script << (i == 0 ? data : ", ''") << " using 1:" << column(i, 1) << " with lines lw 2"
+               << colour(i) << " title " << gnuplotString("difference, " + label);
         if (!sumsCoincide || i + 1 == response.curves.size()) {
             const bool once = sumsCoincide && response.curves.size() > 1;
             script << ", '' using 1:" << column(i, 0) << " with lines lw 1.5 dt 2"

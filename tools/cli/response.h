@@ -27,10 +27,10 @@ struct Peak {
 
 struct ResponseCurve {
     EffectSetting setting;
-    std::vector<double> sumDb;           // gain of (L + R) out over (L + R) in
-    std::vector<double> differenceDb;    // gain of (L - R) out over (L - R) in
-    std::vector<double> sameSideDb;      // left in to left out
-    std::vector<double> oppositeSideDb;  // left in to right out
+    std::vector<double> sumDb;            // gain of (L + R) out over (L + R) in
+    std::vector<double> differenceDb;     // gain of (L - R) out over (L - R) in
+    std::vector<double> sameSideDb;       // left in to left out
+    std::vector<double> oppositeSideDb;   // left in to right out
     std::vector<double> oppositeDelayUs;  // group delay of left in to right out, microseconds
     Peak peak;
     bool unchanged = false;  // every output sample equal to its input sample
