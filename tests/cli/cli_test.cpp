@@ -690,7 +690,7 @@ TEST_F(CliTest, RenderWarnsWhenTheEffectWouldResonateOrChangeNothing) {
         {"8 kHz, Strength 40: beyond it", 8000, {"--strength", "40"}, "Varic Crossfeed changes nothing at 8000 Hz"},
         {"22.05 kHz, Strength 100", 22050, {"--strength", "100"}, "Varic Crossfeed boosts the channel difference by 21.6 dB at 3.78 kHz"},
         {"44.1 kHz, Strength 100: 5.9 dB", 44100, {"--strength", "100"}, nullptr},
-        {"44.1 kHz, quiet", 8000, {"--strength", "40", "-q"}, nullptr},
+        {"8 kHz, Strength 40, -q", 8000, {"--strength", "40", "-q"}, nullptr},
         {"another effect: a gain of 2", 44100, {"--plugin", FAKE_GAIN}, "fake_gain_effect boosts the channel sum by 6.0 dB at 0 Hz"},
     };
     // clang-format on
@@ -806,7 +806,7 @@ TEST_F(CliTest, InfoJsonShowsThePluginsIdentity) {
     };
     // clang-format on
     for (const Row& row : rows) {
-        const Outcome run = varic({"info", row.plugin, "--json"});
+        const Outcome run = varic({"info", "--plugin", row.plugin, "--json"});
         ASSERT_EQ(run.status, 0) << row.plugin << ": " << run.err;
         EXPECT_EQ(run.out.front(), '{');
         EXPECT_EQ(run.out.substr(run.out.size() - 2), "}\n");
