@@ -40,8 +40,8 @@ Arguments::Arguments(const std::string& command, const std::vector<std::string>&
         const std::string name = word.substr(0, equals);
         if (name == "-q" || name == "--quiet" || name == "-v" || name == "--verbose") {
             if (equals != std::string::npos) throw UsageError(name + " takes no value");
-            setVerbosity(name[name.size() == 2 ? 1 : 2] == 'q' ? Verbosity::quiet
-                                                               : Verbosity::verbose);
+            const bool quiet = name == "-q" || name == "--quiet";
+            setVerbosity(quiet ? Verbosity::quiet : Verbosity::verbose);
         } else if (known(flagOptions, name)) {
             if (equals != std::string::npos) throw UsageError(name + " takes no value");
             options_.emplace_back(name, "");
