@@ -673,8 +673,8 @@ TEST_F(CliTest, NonFiniteSamplesAreReportedApartFromClipping) {
                                "--block", "64", "--param", "Gain=0.2", "--param", "Infinity=1"});
     ASSERT_EQ(run.status, 0) << run.err;
     EXPECT_EQ(run.err,
-              "varic: warning: the plug-in produced 1 sample that are not finite (NaN or "
-              "infinite); written as 0 (NaN) or full scale (infinite)\n");
+              "varic: warning: 1 sample from the plug-in was not finite (NaN or infinite); "
+              "written as 0 (NaN) or full scale (infinite)\n");
 }
 
 TEST_F(CliTest, RenderWarnsWhenTheEffectWouldResonateOrChangeNothing) {

@@ -183,6 +183,8 @@ RenderResult render(const RenderJob& job) {
         throw Failure("standard output is a terminal; redirect it to a file or a pipe");
     }
     if (isDirectory(job.output)) throw Failure(job.output + " is a directory");
+    // A file type that cannot be written is a mistake to report before any work.
+    int format = chooseOutputFormat(reader.format(), job.output, job.sampleType, true);
 
     PluginBinary binary(job.plugin);
     HostSettings settings;
@@ -220,8 +222,9 @@ RenderResult render(const RenderJob& job) {
     }
 
     OutputFile output(job.output);
-    const int format =
-        chooseOutputFormat(reader.format(), job.output, job.sampleType, output.seekable());
+    if (!output.seekable()) {
+        format = chooseOutputFormat(reader.format(), job.output, job.sampleType, false);
+    }
     note(in + ": " + describeFormat(reader.format()) + ", " + std::to_string(reader.sampleRate()) +
          " Hz; " + (settings.precision == Precision::twice ? "64" : "32") + "-bit processing; " +
          (job.output == "-" ? std::string("standard output") : job.output) + ": " +
@@ -253,12 +256,15 @@ RenderResult render(const RenderJob& job) {
     if (writer.clippedSamples() > 0) {
         char peak[32];
         std::snprintf(peak, sizeof peak, "%+.2f dBFS", 20.0 * std::log10(writer.peak()));
+        const bool one = writer.clippedSamples() == 1;
         warn(counted(writer.clippedSamples(), "sample") + " of " + out +
-             " exceeded full scale (peak " + peak + ") and were clipped; add --float to keep them");
+             " exceeded full scale (peak " + peak + ") and " + (one ? "was" : "were") +
+             " clipped; add --float to keep them");
     }
     if (writer.nonFiniteSamples() > 0) {
-        warn("the plug-in produced " + counted(writer.nonFiniteSamples(), "sample") +
-             " that are not finite (NaN or infinite)" +
+        const bool one = writer.nonFiniteSamples() == 1;
+        warn(counted(writer.nonFiniteSamples(), "sample") + " from the plug-in " +
+             (one ? "was" : "were") + " not finite (NaN or infinite)" +
              (hasFullScale(format) ? "; written as 0 (NaN) or full scale (infinite)" : ""));
     }
     return result;
