@@ -12,7 +12,7 @@ fail() { echo "FAIL: $*"; failed=1; }
 IFS=. read -r major minor patch <<<"$version"
 vendor_version=$((major * 1000 + minor * 100 + patch))
 
-printed=$("$varic" --version)
+printed=$("$varic" --version | head -n 1)
 [ "$printed" = "varic $version" ] || fail "varic --version prints \"$printed\""
 
 reported=$("$varic" info --json | sed -n 's/^ *"vendorVersion": \([0-9-]*\),$/\1/p')
