@@ -849,8 +849,9 @@ TEST_F(CliTest, HelpAndVersionGoToStandardOutput) {
         EXPECT_EQ(run.out.rfind(row.start, 0), 0u) << words << ": " << run.out;
         EXPECT_EQ(run.err, "") << words;
     }
-    EXPECT_NE(varic({"--version"}).out.find("default plug-in: " + vsthost::builtPluginPath() + "\n"),
-              std::string::npos);
+    EXPECT_NE(
+        varic({"--version"}).out.find("default plug-in: " + vsthost::builtPluginPath() + "\n"),
+        std::string::npos);
     EXPECT_NE(varic({"help", "render"}).out.find("Exit status: 0 done, 1 failed"),
               std::string::npos);
     EXPECT_TRUE(snapshot(work).empty()) << "help wrote a file";

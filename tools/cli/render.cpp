@@ -198,7 +198,7 @@ RenderResult render(const RenderJob& job) {
     settings.precision = job.precision
                              ? (*job.precision == 64 ? Precision::float64 : Precision::float32)
                          : fineInput && effect.canProcess(Precision::float64) ? Precision::float64
-                                                                            : Precision::float32;
+                                                                              : Precision::float32;
     effect.requireProcessing(settings.precision);
     effect.setSettings(settings);
     if (job.strength) effect.setStrength(*job.strength);
