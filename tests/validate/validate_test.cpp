@@ -140,7 +140,7 @@ TEST(Validate, WrongCommandLinesExitWithTwoAndAMissingFileWithOne) {
         int status;
         const char* says;
     } rows[] = {
-        {"", 2, "no plug-in binary given"},
+        {std::string(VARIC_PLUGIN_BUILT) + " --only", 2, "--only needs a value"},
         {std::string(VARIC_PLUGIN_BUILT) + " --only sound", 2, "no group or check 'sound'"},
         {std::string(VARIC_PLUGIN_BUILT) + " --timeout -1", 2, "not a number of seconds"},
         {std::string(VARIC_PLUGIN_BUILT) + " --fast", 2, "unknown option --fast"},

@@ -4,15 +4,17 @@
 
 #include "tools/cli/cli_support.h"
 #include "tools/cli/commands.h"
+#include "tools/cli/plugin_location.h"
 #include "tools/validate/child_process.h"
 
 namespace varic {
 
 int runValidate(const std::vector<std::string>& words) {
     try {
-        return validate::runValidate(words, {validate::selfExecutable(), "validate"});
+        return validate::runValidate(words, {validate::selfExecutable(), "validate"},
+                                     defaultPluginPath());
     } catch (const validate::UsageError& e) {
-        throw UsageError(std::string("validate: ") + e.what());
+        throw UsageError(e.what());
     }
 }
 

@@ -13,7 +13,10 @@ int main(int argc, char** argv) {
     try {
         return validate::runValidate(words, {validate::selfExecutable()});
     } catch (const validate::UsageError& e) {
-        std::fprintf(stderr, "varic-validate: %s\nusage: varic-validate " VALIDATE_USAGE, e.what());
+        std::fprintf(stderr,
+                     "varic-validate: %s\nusage: varic-validate " VALIDATE_SYNOPSIS
+                     "\n\n" VALIDATE_HELP,
+                     e.what());
         return 2;
     } catch (const std::exception& e) {
         std::fprintf(stderr, "varic-validate: %s\n", e.what());

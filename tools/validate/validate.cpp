@@ -17,6 +17,7 @@ struct Options {
     std::string plugin;
     bool quick = false;
     bool json = false;
+    bool quiet = false;  // only the WARN and FAIL lines, and the summary
     std::vector<std::string> only;
     double timeout = 120.0;
     std::string child;    // the check a child process runs
@@ -32,7 +33,7 @@ std::vector<std::string> splitList(const std::string& text) {
     return items;
 }
 
-Options parse(const std::vector<std::string>& words) {
+Options parse(const std::vector<std::string>& words, const std::string& defaultPlugin) {
     Options options;
     for (std::size_t i = 0; i < words.size(); ++i) {
         const std::string& word = words[i];
@@ -44,6 +45,8 @@ Options parse(const std::vector<std::string>& words) {
             options.quick = true;
         } else if (word == "--json") {
             options.json = true;
+        } else if (word == "-q" || word == "-v") {
+            options.quiet = word == "-q";
         } else if (word == "--only") {
             options.only = splitList(value());
         } else if (word == "--timeout") {
@@ -67,6 +70,7 @@ Options parse(const std::vector<std::string>& words) {
             throw UsageError("one plug-in at a time: " + word + " is one too many");
         }
     }
+    if (options.plugin.empty()) options.plugin = defaultPlugin;
     if (options.plugin.empty()) throw UsageError("no plug-in binary given to validate");
     return options;
 }
@@ -223,8 +227,9 @@ std::string jsonText(const std::string& text) {
 
 }  // namespace
 
-int runValidate(const std::vector<std::string>& words, const std::vector<std::string>& self) {
-    const Options options = parse(words);
+int runValidate(const std::vector<std::string>& words, const std::vector<std::string>& self,
+                const std::string& defaultPlugin) {
+    const Options options = parse(words, defaultPlugin);
     if (!options.child.empty()) return runInChild(options);
     const std::vector<Check> checks = selected(options.only);
     {
@@ -233,7 +238,7 @@ int runValidate(const std::vector<std::string>& words, const std::vector<std::st
     }
 
     const auto started = std::chrono::steady_clock::now();
-    if (!options.json)
+    if (!options.json && !options.quiet)
         std::printf("validating %s%s\n", options.plugin.c_str(), options.quick ? " (quick)" : "");
     std::vector<Reported> reported;
     int counts[4] = {0, 0, 0, 0};
@@ -241,7 +246,8 @@ int runValidate(const std::vector<std::string>& words, const std::vector<std::st
         const Outcome outcome = runInParent(check, options, self);
         ++counts[static_cast<int>(outcome.verdict)];
         reported.push_back({&check, outcome});
-        if (!options.json) {
+        if (!options.json && !(options.quiet && (outcome.verdict == Verdict::pass ||
+                                                 outcome.verdict == Verdict::info))) {
             std::printf("%s  %-34s %s\n", verdictName(outcome.verdict), fullName(check).c_str(),
                         outcome.detail.c_str());
             std::fflush(stdout);

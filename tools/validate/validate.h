@@ -7,14 +7,19 @@
 #include <string>
 #include <vector>
 
-// The command's usage after its name, for help texts.
-#define VALIDATE_USAGE                                                                           \
-    "PLUGIN [--quick] [--json] [--only GROUP,...] [--timeout SECONDS]\n"                         \
-    "      Checks any VST 2.4 effect binary as a demanding host would; groups: loading,\n"       \
-    "      requests, lifecycle, processing, realtime, float-mode, threads, speed. Each check\n"  \
-    "      runs in a child process: a crash or a hang (limit 120 s) is its FAIL. --only takes\n" \
-    "      groups or group/check names; --quick runs every check on less audio. Exit status\n"   \
-    "      0 only without a FAIL.\n"
+// The command's usage after its name, and what its help adds below it.
+#define VALIDATE_SYNOPSIS "[PLUGIN] [--quick] [--json] [--only GROUP,...] [--timeout SECONDS]"
+#define VALIDATE_HELP                                                                           \
+    "Checks any VST 2.4 effect binary as a demanding host would. Groups: loading, requests,\n"  \
+    "lifecycle, processing, realtime, float-mode, threads, speed. Each check runs in a child\n" \
+    "process: a crash or a hang is its FAIL, and the rest still run. One line per check:\n"     \
+    "PASS, WARN, FAIL or INFO; exit status 0 only without a FAIL.\n"                            \
+    "\n"                                                                                        \
+    "  --quick             every check, on less audio and fewer cycles\n"                       \
+    "  --json              one JSON object instead of the lines\n"                              \
+    "  --only LIST         groups or group/check names, comma-separated\n"                      \
+    "  --timeout SECONDS   the limit for one check (default 120)\n"                             \
+    "  -q                  only the WARN and FAIL lines, and the summary\n"
 
 namespace validate {
 
@@ -26,7 +31,9 @@ public:
 
 // Runs the command with the words after its name and returns the exit status: 0 without a
 // FAIL, 1 with one. `self` is how a child process runs this same program: the executable and
-// the words before the command's own (for varic: its path and "validate"). Throws UsageError.
-int runValidate(const std::vector<std::string>& words, const std::vector<std::string>& self);
+// the words before the command's own (for varic: its path and "validate"). Without a PLUGIN
+// word the plug-in is `defaultPlugin`, if there is one. Throws UsageError.
+int runValidate(const std::vector<std::string>& words, const std::vector<std::string>& self,
+                const std::string& defaultPlugin = "");
 
 }  // namespace validate
