@@ -14,7 +14,7 @@
 
 #include "crossfeed/varic_crossfeed.h"
 #include "effect_base/conversions.h"
-#include "effect_base/float_mode.h"
+#include "crossfeed/float_mode.h"
 
 namespace {
 
