@@ -1,9 +1,10 @@
-// VaricCrossfeed's identity, its Strength parameter and its program.
+// VaricCrossfeed's processing calls, its identity, its Strength parameter and its program.
 
 #include "crossfeed/varic_crossfeed.h"
 
 #include <new>
 
+#include "crossfeed/float_mode.h"
 #include "effect_base/conversions.h"
 #include "effect_base/platform_text.h"
 
@@ -23,15 +24,8 @@ constexpr float kParameterOfOtherIndex = 0.1f;
 VaricCrossfeed::VaricCrossfeed(audioMasterCallback audioMaster)
     : AudioEffectX(audioMaster, 1, 1),
       strength(kDefaultStrength),
-      lastSampleRate(0),
-      stateLeft(0.0),
-      stateRight(0.0),
-      previousDifference(0.0),
-      decayCoefficient(0.0),
-      feedCoefficient(0.0),
-      programName{},
       resetRequested(false),
-      filterActive(false) {
+      programName{} {
     setNumInputs(2);
     setNumOutputs(2);
     setUniqueID(kUniqueId);
@@ -41,6 +35,31 @@ VaricCrossfeed::VaricCrossfeed(audioMasterCallback audioMaster)
 }
 
 VaricCrossfeed::~VaricCrossfeed() = default;
+
+template <class Sample>
+void VaricCrossfeed::processBlock(Sample** inputs, Sample** outputs, VstInt32 sampleFrames) {
+    const float_mode::DefaultFloatMode defaultMode;  // first: the rate check computes too
+    const Sample* const inL = inputs[0];
+    const Sample* const inR = inputs[1];
+    Sample* const outL = outputs[0];
+    Sample* const outR = outputs[1];
+    if (resetRequested.load(std::memory_order_relaxed) &&
+        resetRequested.exchange(false, std::memory_order_acquire)) {
+        filter.reset();
+    }
+    filter.prepare(crossfeed::truncatedRate(getSampleRate()),
+                   strength.load(std::memory_order_relaxed));
+    filter.process(inL, inR, outL, outR, sampleFrames);
+}
+
+void VaricCrossfeed::processReplacing(float** inputs, float** outputs, VstInt32 sampleFrames) {
+    processBlock(inputs, outputs, sampleFrames);
+}
+
+void VaricCrossfeed::processDoubleReplacing(double** inputs, double** outputs,
+                                            VstInt32 sampleFrames) {
+    processBlock(inputs, outputs, sampleFrames);
+}
 
 VstInt32 VaricCrossfeed::strengthFromParameter(float value) {
     const float scaled = value * 10000.0f;  // single precision, as written

@@ -15,12 +15,4 @@ constexpr std::int32_t truncateToInt32(float value) {
     return std::numeric_limits<std::int32_t>::min();
 }
 
-// Truncates toward zero; NaN and values outside [-2^63, 2^63) give -2^63.
-constexpr std::int64_t truncateToInt64(float value) {
-    if (value >= -9223372036854775808.0f && value < 9223372036854775808.0f) {
-        return static_cast<std::int64_t>(value);
-    }
-    return std::numeric_limits<std::int64_t>::min();
-}
-
 }  // namespace conversions
