@@ -13,11 +13,21 @@ namespace {
 constexpr char kEffectName[] = "Varic Crossfeed";
 constexpr char kVendor[] = "Nalt";
 constexpr VstInt32 kVendorVersion = 1000;
-constexpr char kStrengthName[] = "Strength ";  // the trailing blank is part of the name
-// The float nearest 0.0001; reading back any stored strength and writing the value again
-// gives the same strength.
-constexpr float kParameterStep = 0.0001f;
+// The name the effect has always reported, trailing blank included (nine characters, ten bytes
+// with the terminator): hosts keep automation and presets under a parameter's name, so the
+// blank stays.
+constexpr char kStrengthName[] = "Strength ";
+// The host's 0 to 1 covers the stored 0 to kMaxStrength. Going back, the stored value is
+// multiplied by the float nearest 1 / kMaxStrength, not divided: reading back any stored
+// strength and writing the value again gives the same strength.
+constexpr float kParameterScale = static_cast<float>(VaricCrossfeed::kMaxStrength);
+constexpr float kParameterStep = 1.0f / kParameterScale;  // 0.0001f
+// What an index the effect does not have reads: the default strength's place on the host's
+// scale (1000 of 10000) as a constant, the float nearest 0.1. Index 0 at that strength reads
+// the computed product instead, one bit below (0.099999994).
 constexpr float kParameterOfOtherIndex = 0.1f;
+// The display shows the strength in hundredths of its range: 0 to 100.
+constexpr VstInt32 kStrengthPerDisplayedUnit = VaricCrossfeed::kMaxStrength / 100;
 
 }  // namespace
 
@@ -62,7 +72,7 @@ void VaricCrossfeed::processDoubleReplacing(double** inputs, double** outputs,
 }
 
 VstInt32 VaricCrossfeed::strengthFromParameter(float value) {
-    const float scaled = value * 10000.0f;  // single precision, as written
+    const float scaled = value * kParameterScale;  // single precision, as written
     const float rounded = scaled + 0.5f;
     const VstInt32 truncated = conversions::truncateToInt32(rounded);
     if (truncated < 0) return 0;
@@ -98,7 +108,8 @@ void VaricCrossfeed::getParameterLabel(VstInt32 index, char* label) {
 
 void VaricCrossfeed::getParameterDisplay(VstInt32 index, char* text) {
     if (index != 0) return;
-    platform_text::formatInt(text, strength.load(std::memory_order_relaxed) / 100);
+    platform_text::formatInt(text,
+                             strength.load(std::memory_order_relaxed) / kStrengthPerDisplayedUnit);
 }
 
 void VaricCrossfeed::getParameterName(VstInt32 index, char* text) {
