@@ -82,7 +82,8 @@ VstInt32 VaricCrossfeed::strengthFromParameter(float value) {
 
 void VaricCrossfeed::setParameter(VstInt32 index, float value) {
     if (index != 0) return;  // the stored strength is always in range already
-    const VstInt32 next = strengthFromParameter(value);
+    const float_mode::DefaultFloatMode defaultMode;  // the conversion rounds
+    const VstInt32 next = strengthFromParameter(float_mode::pin(value));
     if (strength.exchange(next, std::memory_order_relaxed) != next) {
         resetRequested.store(true, std::memory_order_release);
     }
@@ -90,7 +91,9 @@ void VaricCrossfeed::setParameter(VstInt32 index, float value) {
 
 float VaricCrossfeed::getParameter(VstInt32 index) {
     if (index != 0) return kParameterOfOtherIndex;
-    return static_cast<float>(strength.load(std::memory_order_relaxed)) * kParameterStep;
+    const float_mode::DefaultFloatMode defaultMode;  // the product rounds
+    return float_mode::pin(static_cast<float>(strength.load(std::memory_order_relaxed)) *
+                           kParameterStep);
 }
 
 void VaricCrossfeed::setProgramName(char* name) {
