@@ -97,15 +97,14 @@ float VaricCrossfeed::getParameter(VstInt32 index) {
 }
 
 void VaricCrossfeed::setProgramName(char* name) {
-    platform_text::copyCut(programName, name, kProgramNameSize - 1);
+    platform_text::copyTruncated(programName, name, kProgramNameSize - 1);
 }
 
 void VaricCrossfeed::getProgramName(char* name) {
     platform_text::copy(name, programName);
 }
 
-void VaricCrossfeed::getParameterLabel(VstInt32 index, char* label) {
-    (void)index;
+void VaricCrossfeed::getParameterLabel(VstInt32 /*index*/, char* label) {
     platform_text::copy(label, "");
 }
 
@@ -120,8 +119,7 @@ void VaricCrossfeed::getParameterName(VstInt32 index, char* text) {
     platform_text::copy(text, kStrengthName);
 }
 
-bool VaricCrossfeed::getProgramNameIndexed(VstInt32 category, VstInt32 index, char* text) {
-    (void)category;
+bool VaricCrossfeed::getProgramNameIndexed(VstInt32 /*category*/, VstInt32 index, char* text) {
     if (index != 0) return false;
     platform_text::copy(text, programName);
     return true;

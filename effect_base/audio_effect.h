@@ -14,7 +14,7 @@ class AudioEffect {
 public:
     // Stores the callback (may be null) and the two counts, and fills the record.
     AudioEffect(audioMasterCallback audioMaster, VstInt32 numPrograms, VstInt32 numParams);
-    virtual ~AudioEffect();  // destroys the editor, if any
+    virtual ~AudioEffect() { delete editor; }
 
     AudioEffect(const AudioEffect&) = delete;
     AudioEffect& operator=(const AudioEffect&) = delete;
@@ -33,24 +33,27 @@ public:
 
     // Replacing processing: outputs are overwritten. [audio thread]
     virtual void processReplacing(float** inputs, float** outputs, VstInt32 sampleFrames) = 0;
-    virtual void processDoubleReplacing(double** inputs, double** outputs, VstInt32 sampleFrames);
+    virtual void processDoubleReplacing(double** /*inputs*/, double** /*outputs*/,
+                                        VstInt32 /*sampleFrames*/) {}
 
-    virtual void setParameter(VstInt32 index, float value);
-    virtual float getParameter(VstInt32 index);
+    virtual void setParameter(VstInt32 /*index*/, float /*value*/) {}
+    virtual float getParameter(VstInt32 /*index*/) { return 0.0f; }
     // Sets the parameter first, then tells the host (audioMasterAutomate).
     virtual void setParameterAutomated(VstInt32 index, float value);
 
     virtual VstInt32 getProgram() { return curProgram; }
     virtual void setProgram(VstInt32 program) { curProgram = program; }
-    virtual void setProgramName(char* name);
-    virtual void getProgramName(char* name);
+    virtual void setProgramName(char* /*name*/) {}
+    virtual void getProgramName(char* name) { name[0] = '\0'; }
 
-    virtual void getParameterLabel(VstInt32 index, char* label);
-    virtual void getParameterDisplay(VstInt32 index, char* text);
-    virtual void getParameterName(VstInt32 index, char* text);
+    virtual void getParameterLabel(VstInt32 /*index*/, char* label) { label[0] = '\0'; }
+    virtual void getParameterDisplay(VstInt32 /*index*/, char* text) { text[0] = '\0'; }
+    virtual void getParameterName(VstInt32 /*index*/, char* text) { text[0] = '\0'; }
 
-    virtual VstInt32 getChunk(void** data, bool isPreset = false);
-    virtual VstInt32 setChunk(void* data, VstInt32 byteSize, bool isPreset = false);
+    virtual VstInt32 getChunk(void** /*data*/, bool /*isPreset*/ = false) { return 0; }
+    virtual VstInt32 setChunk(void* /*data*/, VstInt32 /*byteSize*/, bool /*isPreset*/ = false) {
+        return 0;
+    }
 
     virtual void setUniqueID(VstInt32 iD) { cEffect.uniqueID = iD; }
     virtual void setNumInputs(VstInt32 inputs) { cEffect.numInputs = inputs; }
@@ -82,7 +85,7 @@ public:
     virtual void int2string(VstInt32 value, char* text, VstInt32 maxLen);
 
     // The accumulating process: does nothing, so the host's outputs stay as they are.
-    virtual void process(float** inputs, float** outputs, VstInt32 sampleFrames);
+    virtual void process(float** /*inputs*/, float** /*outputs*/, VstInt32 /*sampleFrames*/) {}
     virtual float getVu() { return 0.0f; }
     virtual void hasVu(bool state = true) { setFlag(effFlagsHasVu, state); }
     virtual void hasClip(bool state = true) { setFlag(effFlagsHasClip, state); }

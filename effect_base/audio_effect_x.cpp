@@ -2,13 +2,7 @@
 
 #include "effect_base/conversions.h"
 
-namespace {
-
-VstIntPtr oneOrZero(bool answer) {
-    return answer ? 1 : 0;
-}
-
-}  // namespace
+using conversions::oneOrZero;
 
 VstIntPtr AudioEffectX::dispatcher(VstInt32 opcode, VstInt32 index, VstIntPtr value, void* ptr,
                                    float opt) {
@@ -94,35 +88,4 @@ void AudioEffectX::resume() {
         if (canDo(receiveEvents) != 1) return;
     }
     wantEvents(1);
-}
-
-bool AudioEffectX::getProgramNameIndexed(VstInt32 category, VstInt32 index, char* text) {
-    (void)category, (void)index, (void)text;
-    return false;
-}
-
-bool AudioEffectX::getSpeakerArrangement(VstSpeakerArrangement** pluginInput,
-                                         VstSpeakerArrangement** pluginOutput) {
-    *pluginInput = nullptr;
-    *pluginOutput = nullptr;
-    return false;
-}
-
-bool AudioEffectX::getEffectName(char* name) {
-    (void)name;
-    return false;
-}
-
-bool AudioEffectX::getVendorString(char* text) {
-    (void)text;
-    return false;
-}
-
-bool AudioEffectX::getProductString(char* text) {
-    (void)text;
-    return false;
-}
-
-VstInt32 AudioEffectX::getPlugCategory() {
-    return (cEffect.flags & effFlagsIsSynth) != 0 ? kPlugCategSynth : kPlugCategUnknown;
 }

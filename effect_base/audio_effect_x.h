@@ -31,7 +31,9 @@ public:
     }
     virtual bool beginEdit(VstInt32 index);  // host: 43
     virtual bool endEdit(VstInt32 index);    // host: 44
-    virtual bool getProgramNameIndexed(VstInt32 category, VstInt32 index, char* text);
+    virtual bool getProgramNameIndexed(VstInt32 /*category*/, VstInt32 /*index*/, char* /*text*/) {
+        return false;
+    }
     virtual bool beginSetProgram() { return false; }
     virtual bool endSetProgram() { return false; }
     virtual VstInt32 beginLoadBank(VstPatchChunkInfo* /*ptr*/) { return 0; }
@@ -48,7 +50,11 @@ public:
         return false;
     }
     virtual bool getSpeakerArrangement(VstSpeakerArrangement** pluginInput,
-                                       VstSpeakerArrangement** pluginOutput);
+                                       VstSpeakerArrangement** pluginOutput) {
+        *pluginInput = nullptr;
+        *pluginOutput = nullptr;
+        return false;
+    }
     virtual bool setBypass(bool /*onOff*/) { return false; }
     virtual bool setPanLaw(VstInt32 /*type*/, float /*val*/) { return false; }
     virtual bool setProcessPrecision(VstInt32 /*precision*/) { return false; }
@@ -73,9 +79,9 @@ public:
     virtual void noTail(bool state = true) { setFlag(effFlagsNoSoundInStop, state); }
     virtual VstInt32 getGetTailSize() { return 0; }
     virtual void* getDirectory();  // host: 41
-    virtual bool getEffectName(char* name);
-    virtual bool getVendorString(char* text);
-    virtual bool getProductString(char* text);
+    virtual bool getEffectName(char* /*name*/) { return false; }
+    virtual bool getVendorString(char* /*text*/) { return false; }
+    virtual bool getProductString(char* /*text*/) { return false; }
     virtual VstInt32 getVendorVersion() { return 0; }
     virtual VstIntPtr vendorSpecific(VstInt32 /*lArg*/, VstIntPtr /*lArg2*/, void* /*ptrArg*/,
                                      float /*floatArg*/) {
@@ -83,7 +89,9 @@ public:
     }
     virtual VstInt32 canDo(char* /*text*/) { return 0; }
     virtual VstInt32 getVstVersion() { return kVstVersion; }
-    virtual VstInt32 getPlugCategory();
+    virtual VstInt32 getPlugCategory() {
+        return (cEffect.flags & effFlagsIsSynth) != 0 ? kPlugCategSynth : kPlugCategUnknown;
+    }
     virtual VstInt32 getMidiProgramName(VstInt32 /*channel*/, MidiProgramName* /*name*/) {
         return 0;
     }
