@@ -22,9 +22,11 @@ public:
     void processReplacing(float** inputs, float** outputs, VstInt32 sampleFrames) override;
     void processDoubleReplacing(double** inputs, double** outputs, VstInt32 sampleFrames) override;
 
-    // [any thread] Strength, stored as an integer 0..10000 and shown as 0..100.
+    // [any thread] Strength, stored as an integer 0..10000 and shown as 0..100; computed in the
+    // default floating-point mode, like the processing calls.
     void setParameter(VstInt32 index, float value) override;
     float getParameter(VstInt32 index) override;
+    // [main thread] The parameter's texts, the program's name and the effect's identity.
     void setProgramName(char* name) override;
     void getProgramName(char* name) override;
     void getParameterLabel(VstInt32 index, char* label) override;

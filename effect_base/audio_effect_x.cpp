@@ -75,10 +75,21 @@ VstIntPtr AudioEffectX::dispatcher(VstInt32 opcode, VstInt32 index, VstIntPtr va
         case effSetProcessPrecision: return oneOrZero(setProcessPrecision(low32));
         case effGetNumMidiInputChannels: return getNumMidiInputChannels();
         case effGetNumMidiOutputChannels: return getNumMidiOutputChannels();
-        default:
-            // The core requests, and the extended ones this class leaves to the core
-            // dispatcher (which answers them with 0): 28, 30-32, 36, 37, 43, 46, 53-55, 57.
-            return AudioEffect::dispatcher(opcode, index, value, ptr, opt);
+        // The twelve extended requests this class leaves to the core dispatcher, which answers
+        // them with 0; the core requests; and opcodes outside the interface.
+        case effGetNumProgramCategories:
+        case effCopyProgram:
+        case effConnectInput:
+        case effConnectOutput:
+        case effGetCurrentPosition:
+        case effGetDestinationBuffer:
+        case effSetBlockSizeAndSampleRate:
+        case effGetErrorText:
+        case effIdle:
+        case effGetIcon:
+        case effSetViewPosition:
+        case effKeysRequired:
+        default: return AudioEffect::dispatcher(opcode, index, value, ptr, opt);
     }
 }
 
