@@ -143,23 +143,18 @@ const Row kRows[] = {
     {Formatter::Int, -2147483648.0, 20, "-2147483648"},
 };
 
-// Reads the sample rate and renders floats its own way, to show the others reach both
-// through the object.
+// Has a sample rate of its own, and with ownFloatText logs float2string instead of rendering:
+// the other formatters reach both through the object.
 class OwnFormatsEffect : public ProbeEffect {
 public:
     using ProbeEffect::ProbeEffect;
     float getSampleRate() override { return 1000.0f; }
     void float2string(float value, char* text, VstInt32 maxLen) override {
-        received = value;
-        std::strncpy(text, "own", static_cast<std::size_t>(maxLen) + 1);
+        if (!ownFloatText) return ProbeEffect::float2string(value, text, maxLen);
+        record("float2string", value);
+        text[0] = '\0';
     }
-    float received = 0.0f;
-};
-
-class SampleRateOnlyEffect : public ProbeEffect {
-public:
-    using ProbeEffect::ProbeEffect;
-    float getSampleRate() override { return 1000.0f; }
+    bool ownFloatText = true;
 };
 
 }  // namespace
@@ -176,17 +171,14 @@ TEST(Formatters, EveryRowGivesItsTextUnderThePlacingRule) {
 }
 
 TEST(Formatters, ConvertersReachFloatToStringAndTheSampleRateThroughTheObject) {
-    auto [own, ownPlugin] = attach<OwnFormatsEffect>(nullptr);
+    auto [own, plugin] = attach<OwnFormatsEffect>(nullptr);
     char text[16];
     own->dB2string(10.0f, text, 15);
-    EXPECT_STREQ(text, "own");
-    EXPECT_EQ(own->received, 20.0f);
     own->Hz2string(4.0f, text, 15);
-    EXPECT_EQ(own->received, 250.0f);
     own->ms2string(3.0f, text, 15);
-    EXPECT_EQ(own->received, 3.0f);
+    EXPECT_EQ(own->log, (probes::Log{"float2string(20)", "float2string(250)", "float2string(3)"}));
 
-    auto [rate, ratePlugin] = attach<SampleRateOnlyEffect>(nullptr);
-    EXPECT_EQ(format(*rate, Formatter::Hz, 8.0, 10, "Hz2string at its own rate"), "125.0000");
-    EXPECT_EQ(format(*rate, Formatter::ms, 250.0, 10, "ms2string at its own rate"), "250.0000");
+    own->ownFloatText = false;
+    EXPECT_EQ(format(*own, Formatter::Hz, 8.0, 10, "Hz2string at its own rate"), "125.0000");
+    EXPECT_EQ(format(*own, Formatter::ms, 250.0, 10, "ms2string at its own rate"), "250.0000");
 }
