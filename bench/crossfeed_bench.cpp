@@ -25,6 +25,8 @@
 
 #include "tools/host/host_float_mode.h"
 #include "tools/host/plugin_host.h"
+#include "tools/host/plugin_under_test.h"
+#include "tools/host/stereo_buffer.h"
 
 namespace {
 
@@ -39,31 +41,13 @@ constexpr double kBound32 = 9.35;
 
 // ---- the plug-in ----------------------------------------------------------------------------
 
-std::string pluginPath() {
-    const char* configured = std::getenv("VARIC_PLUGIN");
-    return configured != nullptr && *configured != '\0' ? configured : VARIC_PLUGIN_BUILT;
-}
-
-const vsthost::PluginLibrary& pluginLibrary() {
-    static const std::unique_ptr<vsthost::PluginLibrary> library = [] {
-        std::string error;
-        auto loaded = vsthost::PluginLibrary::load(pluginPath(), &error);
-        if (!loaded) {
-            std::fprintf(stderr, "cannot load the plug-in: %s\n", error.c_str());
-            std::exit(1);
-        }
-        return loaded;
-    }();
-    return *library;
-}
-
 // The cheapest host there is: it knows its version and answers nothing else.
 VstIntPtr minimalHost(AEffect*, VstInt32 opcode, VstInt32, VstIntPtr, void*, float) {
     return opcode == audioMasterVersion ? kVstVersion : 0;
 }
 
 AEffect* openInstance(int rate) {
-    AEffect* effect = pluginLibrary().entry()(&minimalHost);
+    AEffect* effect = vsthost::pluginUnderTest().entry()(&minimalHost);
     if (effect == nullptr) {
         std::fprintf(stderr, "the plug-in's entry made no instance\n");
         std::exit(1);
@@ -87,21 +71,18 @@ template <class Sample>
 struct Buffers {
     Buffers() {
         std::mt19937 random(12345);
-        std::uniform_real_distribution<double> noise(-0.5, 0.5);
-        for (auto* channel : {&noiseL, &noiseR, &silenceL, &silenceR, &outL, &outR}) {
-            channel->assign(kStreamFrames, Sample(0));
-        }
+        std::uniform_real_distribution<double> uniform(-0.5, 0.5);
         interleaved.resize(2 * kStreamFrames);
         work.resize(2 * kStreamFrames);
         for (std::size_t n = 0; n < kStreamFrames; ++n) {
-            noiseL[n] = static_cast<Sample>(noise(random));
-            noiseR[n] = static_cast<Sample>(noise(random));
-            interleaved[2 * n] = noiseL[n];
-            interleaved[2 * n + 1] = noiseR[n];
+            noise.left[n] = static_cast<Sample>(uniform(random));
+            noise.right[n] = static_cast<Sample>(uniform(random));
+            interleaved[2 * n] = noise.left[n];
+            interleaved[2 * n + 1] = noise.right[n];
         }
         work = interleaved;
     }
-    std::vector<Sample> noiseL, noiseR, silenceL, silenceR, outL, outR;
+    vsthost::StereoBuffer<Sample> noise{kStreamFrames}, silence{kStreamFrames}, out{kStreamFrames};
     std::vector<Sample> interleaved, work;
 };
 
@@ -111,27 +92,20 @@ Buffers<Sample>& buffers() {
     return shared;
 }
 
-template <class Sample>
-void processBlock(AEffect* effect, Sample* inL, Sample* inR, Sample* outL, Sample* outR,
-                  int frames) {
-    Sample* inputs[2] = {inL, inR};
-    Sample* outputs[2] = {outL, outR};
-    if constexpr (sizeof(Sample) == 4) {
-        effect->processReplacing(effect, inputs, outputs, frames);
-    } else {
-        effect->processDoubleReplacing(effect, inputs, outputs, frames);
-    }
-}
-
-// One pass over `span` frames of the chosen input in blocks of `block` frames.
+// One pass over `span` frames of the chosen input in blocks of `block` frames, straight
+// through the record.
 template <class Sample>
 void processSpan(AEffect* effect, bool silent, std::size_t span, int block) {
     Buffers<Sample>& b = buffers<Sample>();
-    Sample* inL = silent ? b.silenceL.data() : b.noiseL.data();
-    Sample* inR = silent ? b.silenceR.data() : b.noiseR.data();
+    vsthost::StereoBuffer<Sample>& in = silent ? b.silence : b.noise;
     for (std::size_t done = 0; done < span; done += static_cast<std::size_t>(block)) {
-        processBlock(effect, inL + done, inR + done, b.outL.data() + done, b.outR.data() + done,
-                     block);
+        if constexpr (sizeof(Sample) == 4) {
+            effect->processReplacing(effect, in.channelsFrom(done), b.out.channelsFrom(done),
+                                     block);
+        } else {
+            effect->processDoubleReplacing(effect, in.channelsFrom(done), b.out.channelsFrom(done),
+                                           block);
+        }
     }
 }
 
@@ -239,8 +213,8 @@ void benchCopy(benchmark::State& state, Setting s) {
     const std::size_t bytes = static_cast<std::size_t>(s.block) * sizeof(Sample);
     for (auto _ : state) {
         for (std::size_t done = 0; done < span; done += static_cast<std::size_t>(s.block)) {
-            std::memcpy(b.outL.data() + done, b.noiseL.data() + done, bytes);
-            std::memcpy(b.outR.data() + done, b.noiseR.data() + done, bytes);
+            std::memcpy(b.out.left.data() + done, b.noise.left.data() + done, bytes);
+            std::memcpy(b.out.right.data() + done, b.noise.right.data() + done, bytes);
         }
         benchmark::ClobberMemory();
     }
@@ -319,7 +293,7 @@ void benchBound32(benchmark::State& state) {
 // ---- what a host pays besides audio ---------------------------------------------------------
 
 void benchCreateClose(benchmark::State& state) {
-    const VSTPluginMainProc entry = pluginLibrary().entry();
+    const VSTPluginMainProc entry = vsthost::pluginUnderTest().entry();
     for (auto _ : state) {
         AEffect* effect = entry(&minimalHost);
         benchmark::DoNotOptimize(effect);
@@ -358,7 +332,8 @@ double instanceFootprint() {
     std::vector<AEffect*> effects;
     effects.reserve(kInstances);
     const std::size_t before = mallinfo2().uordblks;
-    for (int i = 0; i < kInstances; ++i) effects.push_back(pluginLibrary().entry()(&minimalHost));
+    for (int i = 0; i < kInstances; ++i)
+        effects.push_back(vsthost::pluginUnderTest().entry()(&minimalHost));
     const std::size_t after = mallinfo2().uordblks;
     for (AEffect* effect : effects) closeInstance(effect);
     return static_cast<double>(after - before) / kInstances;

@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "fuzz/fuzz_support.h"
+#include "tools/host/stereo_buffer.h"
 
 using fuzzing::bitCast;
 using fuzzing::Input;
@@ -73,30 +74,23 @@ void checkOtherIndex(AEffect* e, VstInt32 index) {
 // A short block of fixed noise through both instances; the outputs must be the same bits.
 template <class Sample>
 void processBoth(AEffect* a, AEffect* b, std::uint32_t seed) {
-    std::vector<Sample> in[2], outA[2], outB[2];
-    for (int c = 0; c < 2; ++c) {
-        in[c].resize(kFrames);
-        outA[c].assign(kFrames, Sample(0));
-        outB[c].assign(kFrames, Sample(0));
-        for (VstInt32 n = 0; n < kFrames; ++n) {
+    vsthost::StereoBuffer<Sample> in(kFrames), outA(kFrames), outB(kFrames);
+    for (std::vector<Sample>* channel : {&in.left, &in.right}) {
+        for (Sample& sample : *channel) {
             seed = seed * 1664525u + 1013904223u;
-            in[c][n] = static_cast<Sample>(static_cast<double>(seed >> 8) / 8388608.0 - 1.0);
+            sample = static_cast<Sample>(static_cast<double>(seed >> 8) / 8388608.0 - 1.0);
         }
     }
-    Sample* inputs[2] = {in[0].data(), in[1].data()};
-    Sample* outputsA[2] = {outA[0].data(), outA[1].data()};
-    Sample* outputsB[2] = {outB[0].data(), outB[1].data()};
     if constexpr (sizeof(Sample) == 4) {
-        a->processReplacing(a, inputs, outputsA, kFrames);
-        b->processReplacing(b, inputs, outputsB, kFrames);
+        a->processReplacing(a, in.channels(), outA.channels(), kFrames);
+        b->processReplacing(b, in.channels(), outB.channels(), kFrames);
     } else {
-        a->processDoubleReplacing(a, inputs, outputsA, kFrames);
-        b->processDoubleReplacing(b, inputs, outputsB, kFrames);
+        a->processDoubleReplacing(a, in.channels(), outA.channels(), kFrames);
+        b->processDoubleReplacing(b, in.channels(), outB.channels(), kFrames);
     }
-    for (int c = 0; c < 2; ++c) {
-        require(std::memcmp(outA[c].data(), outB[c].data(), kFrames * sizeof(Sample)) == 0,
-                "writing back the value read changes the audio not at all", c);
-    }
+    const std::size_t frame = vsthost::firstDifference(outA, outB);
+    require(frame == outA.frames(), "writing back the value read changes the audio not at all",
+            static_cast<long long>(frame));
 }
 
 }  // namespace

@@ -2,7 +2,10 @@
 // built and against fake plug-ins that are wrong in one way each.
 
 #include <gtest/gtest.h>
+#include <pty.h>
 #include <sndfile.h>
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -13,6 +16,7 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <map>
 #include <numbers>
 #include <optional>
@@ -20,6 +24,10 @@
 #include <sstream>
 
 #include "tools/host/plugin_host.h"
+#include "tools/host/plugin_under_test.h"
+#include "tools/host/stereo_buffer.h"
+
+using vsthost::bitsOf;
 
 namespace fs = std::filesystem;
 
@@ -38,12 +46,15 @@ std::string readFile(const fs::path& path) {
     return content.str();
 }
 
-// Every file in a folder (hidden ones included) with its content.
+// Every file in a folder (hidden ones included) with its size and a hash of its content.
 std::map<std::string, std::string> snapshot(const fs::path& folder) {
     std::map<std::string, std::string> files;
     for (const auto& entry : fs::directory_iterator(folder)) {
+        const std::string content = entry.is_regular_file() ? readFile(entry.path()) : "";
         files[entry.path().filename().string()] =
-            entry.is_regular_file() ? readFile(entry.path()) : std::string("<not a file>");
+            entry.is_regular_file() ? std::to_string(content.size()) + " bytes, hash " +
+                                          std::to_string(std::hash<std::string>{}(content))
+                                    : std::string("<not a file>");
     }
     return files;
 }
@@ -58,16 +69,20 @@ struct Sound {
     SF_INFO info{};
     std::vector<double> samples;  // interleaved
     std::vector<float> floats;    // the same, read as 32-bit floats
+    std::map<int, std::string> strings;
 };
 
+using SoundStrings = std::vector<std::pair<int, std::string>>;
+
 void writeSound(const fs::path& path, int format, int rate, int channels,
-                const std::vector<double>& interleaved) {
+                const std::vector<double>& interleaved, const SoundStrings& strings = {}) {
     SF_INFO info{};
     info.samplerate = rate;
     info.channels = channels;
     info.format = format;
     SNDFILE* file = sf_open(path.c_str(), SFM_WRITE, &info);
     ASSERT_NE(file, nullptr) << sf_strerror(nullptr);
+    for (const auto& [type, text] : strings) EXPECT_EQ(sf_set_string(file, type, text.c_str()), 0);
     const auto frames = static_cast<sf_count_t>(interleaved.size() / channels);
     EXPECT_EQ(sf_writef_double(file, interleaved.data(), frames), frames);
     sf_close(file);
@@ -86,6 +101,9 @@ Sound readSound(const fs::path& path) {
     sf_seek(file, 0, SEEK_SET);
     sound.floats.resize(count);
     sf_readf_float(file, sound.floats.data(), sound.info.frames);
+    for (int type = SF_STR_FIRST; type <= SF_STR_LAST; ++type) {
+        if (const char* text = sf_get_string(file, type)) sound.strings[type] = text;
+    }
     sf_close(file);
     return sound;
 }
@@ -96,13 +114,6 @@ std::vector<double> noise(std::size_t frames, int channels, std::uint32_t seed, 
     std::vector<double> out(frames * channels);
     for (double& x : out) x = sample(random);
     return out;
-}
-
-template <class T>
-std::uint64_t bitsOf(T value) {
-    std::uint64_t bits = 0;
-    std::memcpy(&bits, &value, sizeof(T));
-    return bits;
 }
 
 class CliTest : public ::testing::Test {
@@ -122,12 +133,17 @@ protected:
 
     // Runs varic with the words given; `environment` is put before the command, e.g. "PATH=x".
     Outcome varic(const std::vector<std::string>& words, const std::string& environment = "") {
-        std::string command = environment + " " + quoted(VARIC_CLI);
+        std::string command = environment + " \"$VARIC\"";
         for (const std::string& word : words) command.append(" ").append(quoted(word));
+        return shell(command + " </dev/null");
+    }
+
+    // Runs a shell command line, in which $VARIC names the tool.
+    Outcome shell(std::string command) {
         const fs::path out = root / "stdout";
         const fs::path err = root / "stderr";
-        command.append(" </dev/null >").append(quoted(out.string()));
-        command.append(" 2>").append(quoted(err.string()));
+        command = "VARIC=" + quoted(VARIC_CLI) + "; { " + command + "; } >" + quoted(out.string()) +
+                  " 2>" + quoted(err.string());
         const int raw = std::system(command.c_str());
         Outcome run;
         run.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
@@ -145,7 +161,7 @@ template <class Sample>
 std::vector<Sample> throughHostLibrary(const std::vector<Sample>& interleaved, int rate,
                                        int blockSize, std::optional<int> strength) {
     std::string error;
-    auto library = vsthost::PluginLibrary::load(VARIC_PLUGIN_BUILT, &error);
+    auto library = vsthost::PluginLibrary::load(vsthost::builtPluginPath(), &error);
     EXPECT_NE(library, nullptr) << error;
     vsthost::Host host;
     auto plugin = vsthost::Plugin::create(*library, &host, &error);
@@ -155,22 +171,16 @@ std::vector<Sample> throughHostLibrary(const std::vector<Sample>& interleaved, i
     if (strength) plugin->setParameter(0, static_cast<float>(*strength / 100.0));
     plugin->resume();
     const std::size_t frames = interleaved.size() / 2;
-    std::vector<Sample> inL(frames), inR(frames), outL(frames), outR(frames);
+    vsthost::StereoBuffer<Sample> in(frames), out(frames);
     for (std::size_t n = 0; n < frames; ++n) {
-        inL[n] = interleaved[2 * n];
-        inR[n] = interleaved[2 * n + 1];
+        in.left[n] = interleaved[2 * n];
+        in.right[n] = interleaved[2 * n + 1];
     }
-    Sample* in[2] = {inL.data(), inR.data()};
-    Sample* out[2] = {outL.data(), outR.data()};
-    if constexpr (std::is_same_v<Sample, float>) {
-        plugin->processReplacing(in, out, static_cast<VstInt32>(frames));
-    } else {
-        plugin->processDoubleReplacing(in, out, static_cast<VstInt32>(frames));
-    }
+    plugin->processSamples(in.channels(), out.channels(), static_cast<VstInt32>(frames));
     std::vector<Sample> result(interleaved.size());
     for (std::size_t n = 0; n < frames; ++n) {
-        result[2 * n] = outL[n];
-        result[2 * n + 1] = outR[n];
+        result[2 * n] = out.left[n];
+        result[2 * n + 1] = out.right[n];
     }
     return result;
 }
@@ -279,14 +289,15 @@ TEST_F(CliTest, OutputBeyondFullScaleIsClippedAndReportedInIntegerFormats) {
     const Outcome kept =
         varic({"render", "--plugin", FAKE_GAIN, at("loud.wav"), at("float.wav"), "--float"});
     ASSERT_EQ(kept.status, 0) << kept.err;
-    EXPECT_EQ(kept.err, "");
+    EXPECT_EQ(kept.err.find("full scale"), std::string::npos) << kept.err;
     const Sound floats = readSound(at("float.wav"));
     EXPECT_EQ(floats.info.format, SF_FORMAT_WAV | SF_FORMAT_FLOAT);
     EXPECT_GT(*std::max_element(floats.samples.begin(), floats.samples.end()), 1.5);
 }
 
-// Each bad input: a one-line message naming the problem, a failing exit status, and the
-// folder exactly as it was (no output, no temporary file, the input untouched).
+// Each bad input: a one-line message naming the problem, exit status 2 for a wrong command
+// line and 1 for a failure while running, and the folder exactly as it was (no output, no
+// temporary file, the input untouched).
 TEST_F(CliTest, BadInputFailsWithOneLineAndWritesNothing) {
     writeSound(at("in.wav"), SF_FORMAT_WAV | SF_FORMAT_FLOAT, 44100, 2, noise(3000, 2, 1, 0.5));
     writeSound(at("mono.wav"), SF_FORMAT_WAV | SF_FORMAT_PCM_16, 44100, 1, noise(3000, 1, 2, 0.5));
@@ -299,44 +310,50 @@ TEST_F(CliTest, BadInputFailsWithOneLineAndWritesNothing) {
     struct Row {
         const char* name;
         std::vector<std::string> words;  // "@" stands for the work folder
+        int status;
         const char* message;
     };
     const std::string in = "@/in.wav";
     const std::string out = "@/out.wav";
     // clang-format off
     const std::vector<Row> rows = {
-        {"missing input", {"render", "@/none.wav", out}, "none.wav: no such file"},
-        {"input is no sound file", {"render", "@/notes.txt", out}, "not a sound file"},
-        {"input is a folder", {"render", "@/sub", out}, "is a directory"},
-        {"mono input", {"render", "@/mono.wav", out}, "is mono; varic renders stereo (add --mono-to-stereo"},
-        {"three channels", {"render", "@/three.wav", out}, "has 3 channels"},
-        {"output is the input", {"render", in, in}, "is the input file itself"},
-        {"output is the input by a symlink", {"render", in, "@/link.wav"}, "is the input file itself"},
-        {"output is the input by a hard link", {"render", in, "@/hard.wav"}, "is the input file itself"},
-        {"output is the input by another spelling", {"render", in, "@/sub/../in.wav"}, "is the input file itself"},
-        {"output folder missing", {"render", in, "@/nowhere/out.wav"}, "cannot write @/nowhere/out.wav"},
-        {"output type cannot hold the samples", {"render", in, "@/out.flac"}, "cannot hold 32 bit float samples; choose one of --pcm16, --pcm24"},
-        {"plug-in missing", {"render", "--plugin", "@/none.so", in, out}, "plug-in @/none.so: no such file"},
-        {"plug-in does not load", {"render", "--plugin", "@/notes.txt", in, out}, "cannot load plug-in @/notes.txt"},
-        {"plug-in is not an effect", {"render", "--plugin", FAKE_BAD_MAGIC, in, out}, "is not a VST effect"},
-        {"plug-in has no entry", {"render", "--plugin", FAKE_NO_ENTRY, in, out}, "exports neither VSTPluginMain nor main"},
-        {"plug-in entry returns null", {"render", "--plugin", FAKE_NULL_ENTRY, in, out}, "made no instance: its entry returned null"},
-        {"plug-in is mono", {"render", "--plugin", FAKE_MONO, in, out}, "has 1 input and 1 output; varic needs 2 inputs and 2 outputs"},
-        {"strength above range", {"render", in, out, "--strength", "101"}, "--strength 101 is out of range: valid 0 to 100"},
-        {"strength below range", {"render", in, out, "--strength", "-1"}, "--strength -1 is out of range: valid 0 to 100"},
-        {"strength not a number", {"render", in, out, "--strength", "nan"}, "--strength 'nan' is not a number"},
-        {"parameter value above range", {"render", in, out, "--param", "0=1.5"}, "value 1.5 is out of range: valid 0 to 1"},
-        {"parameter index beyond the last", {"render", in, out, "--param", "1=0.5"}, "--param index 1 is out of range: valid 0 to 0"},
-        {"interrupted in the middle", {"render", "--plugin", FAKE_GAIN, in, out, "--param", "Interrupt=1"}, "interrupted; nothing was written"},
-        {"parameter name unknown", {"render", in, out, "--param", "Width=0.5"}, "has no parameter named 'Width'"},
-        {"strength on a plug-in without it", {"render", "--plugin", FAKE_GAIN, in, out, "--strength", "10"}, "has no Strength parameter"},
-        {"64-bit on a 32-bit plug-in", {"render", "--plugin", FAKE_GAIN, in, out, "--precision", "64"}, "cannot process 64-bit samples"},
-        {"precision neither 32 nor 64", {"render", in, out, "--precision", "16"}, "--precision 16 is not valid: use 32 or 64"},
-        {"block of no frames", {"render", in, out, "--block", "0"}, "--block 0 is out of range: valid 1 to"},
-        {"info on a library without entry", {"info", FAKE_NO_ENTRY}, "exports neither VSTPluginMain nor main"},
-        {"response of a mono plug-in", {"response", "--plugin", FAKE_MONO, "--csv", "@/r.csv"}, "has 1 input and 1 output"},
-        {"response with strength above range", {"response", "--strength", "10,200", "--csv", "@/r.csv"}, "--strength 200 is out of range"},
-        {"plot neither png nor svg", {"response", "--plot", "@/r.jpg"}, "must be a .png or .svg file"},
+        {"missing input", {"render", "@/none.wav", out}, 1, "none.wav: no such file"},
+        {"input is no sound file", {"render", "@/notes.txt", out}, 1, "not a sound file"},
+        {"input is a folder", {"render", "@/sub", out}, 1, "is a directory"},
+        {"mono input", {"render", "@/mono.wav", out}, 1, "is mono; varic renders stereo (add --mono-to-stereo"},
+        {"three channels", {"render", "@/three.wav", out}, 1, "has 3 channels"},
+        {"output is the input", {"render", in, in}, 1, "is the input file itself"},
+        {"output is the input by a symlink", {"render", in, "@/link.wav"}, 1, "is the input file itself"},
+        {"output is the input by a hard link", {"render", in, "@/hard.wav"}, 1, "is the input file itself"},
+        {"output is the input by another spelling", {"render", in, "@/sub/../in.wav"}, 1, "is the input file itself"},
+        {"output folder missing", {"render", in, "@/nowhere/out.wav"}, 1, "cannot write @/nowhere/out.wav"},
+        {"output type cannot hold the samples", {"render", in, "@/out.ogg", "--pcm16"}, 1, ": OGG (OGG Container format) files cannot hold Signed 16 bit PCM samples"},
+        {"output type unknown", {"render", in, "@/out.xyz"}, 2, "does not know the file type .xyz"},
+        {"plug-in missing", {"render", "--plugin", "@/none.so", in, out}, 1, "plug-in @/none.so: no such file"},
+        {"plug-in does not load", {"render", "--plugin", "@/notes.txt", in, out}, 1, "cannot load plug-in @/notes.txt"},
+        {"plug-in is not an effect", {"render", "--plugin", FAKE_BAD_MAGIC, in, out}, 1, "is not a VST effect"},
+        {"plug-in has no entry", {"render", "--plugin", FAKE_NO_ENTRY, in, out}, 1, "exports neither VSTPluginMain nor main"},
+        {"plug-in entry returns null", {"render", "--plugin", FAKE_NULL_ENTRY, in, out}, 1, "made no instance: its entry returned null"},
+        {"plug-in is mono", {"render", "--plugin", FAKE_MONO, in, out}, 1, "has 1 input and 1 output; varic needs 2 inputs and 2 outputs"},
+        {"strength above range", {"render", in, out, "--strength", "101"}, 2, "--strength 101 is out of range: valid 0 to 100"},
+        {"strength below range", {"render", in, out, "--strength", "-1"}, 2, "--strength -1 is out of range: valid 0 to 100"},
+        {"strength not a number", {"render", in, out, "--strength", "nan"}, 2, "--strength 'nan' is not a number"},
+        {"parameter value above range", {"render", in, out, "--param", "0=1.5"}, 2, "value 1.5 is out of range: valid 0 to 1"},
+        {"parameter index beyond the last", {"render", in, out, "--param", "1=0.5"}, 2, "--param index 1 is out of range: valid 0 to 0"},
+        {"parameter name unknown", {"render", in, out, "--param", "Width=0.5"}, 1, "has no parameter named 'Width'"},
+        {"strength on a plug-in without it", {"render", "--plugin", FAKE_GAIN, in, out, "--strength", "10"}, 1, "has no Strength parameter"},
+        {"64-bit on a 32-bit plug-in", {"render", "--plugin", FAKE_GAIN, in, out, "--precision", "64"}, 1, "cannot process 64-bit samples"},
+        {"precision neither 32 nor 64", {"render", in, out, "--precision", "48"}, 2, "--precision 48 is not valid: use 32 or 64"},
+        {"block of no frames", {"render", in, out, "--block", "0"}, 2, "--block 0 is out of range: valid 1 to"},
+        {"single-dash word", {"render", in, "-x"}, 2, "unknown option -x for 'render'"},
+        {"info on a library without entry", {"info", FAKE_NO_ENTRY}, 1, "exports neither VSTPluginMain nor main"},
+        {"response of a mono plug-in", {"response", "--plugin", FAKE_MONO, "--csv", "@/r.csv"}, 1, "has 1 input and 1 output"},
+        {"response with strength above range", {"response", "--strength", "10,200", "--csv", "@/r.csv"}, 2, "--strength 200 is out of range"},
+        {"response at a rate that is no number", {"response", "--rate", "abc"}, 2, "--rate 'abc' is not a number"},
+        {"plot neither png, svg nor pdf", {"response", "--plot", "@/r.jpg"}, 2, "must be a .png, .svg or .pdf file"},
+        {"no command", {}, 2, "usage: varic COMMAND"},
+        {"unknown command", {"mix"}, 2, "unknown command 'mix'"},
+        {"help on an unknown command", {"help", "mix"}, 2, "no command 'mix'"},
     };
     // clang-format on
     const auto expand = [this](std::string text) {
@@ -349,26 +366,411 @@ TEST_F(CliTest, BadInputFailsWithOneLineAndWritesNothing) {
         std::vector<std::string> words;
         for (const std::string& word : row.words) words.push_back(expand(word));
         const Outcome run = varic(words);
-        EXPECT_NE(run.status, 0) << row.name;
+        EXPECT_EQ(run.status, row.status) << row.name;
         EXPECT_NE(run.err.find(expand(row.message)), std::string::npos)
             << row.name << ": got " << run.err;
-        EXPECT_EQ(std::count(run.err.begin(), run.err.end(), '\n'), 1)
-            << row.name << ": " << run.err;
-        EXPECT_EQ(run.err.rfind("varic: ", 0), 0u) << row.name << ": " << run.err;
+        if (!words.empty()) {  // without a command: the usage
+            EXPECT_EQ(std::count(run.err.begin(), run.err.end(), '\n'), 1)
+                << row.name << ": " << run.err;
+            EXPECT_EQ(run.err.rfind("varic: ", 0), 0u) << row.name << ": " << run.err;
+        }
         EXPECT_EQ(snapshot(work), before) << row.name << ": the folder changed";
     }
+}
+
+// ---- output files ----------------------------------------------------------------------------
+
+TEST_F(CliTest, RenderIntoACharacterDeviceLeavesTheDevice) {
+    if (::geteuid() != 0) GTEST_SKIP() << "making a device node with mknod needs root";
+    if (::mknod(at("null").c_str(), S_IFCHR | 0666, ::makedev(1, 3)) != 0) {
+        GTEST_SKIP() << "mknod refused to make a device node here: " << std::strerror(errno);
+    }
+    writeSound(at("in.wav"), SF_FORMAT_WAV | SF_FORMAT_PCM_16, 44100, 2, noise(4000, 2, 1, 0.5));
+    const Outcome run = varic({"render", at("in.wav"), at("null")});
+    ASSERT_EQ(run.status, 0) << run.err;
+    struct stat status {};
+    ASSERT_EQ(::lstat(at("null").c_str(), &status), 0);
+    EXPECT_TRUE(S_ISCHR(status.st_mode)) << "the device was replaced";
+    EXPECT_EQ(status.st_rdev, ::makedev(1, 3));
+    EXPECT_EQ(snapshot(work).size(), 2u) << "a temporary file was left";
+}
+
+TEST_F(CliTest, AWriteErrorOnADeviceFailsWithAMessage) {
+    // A device that is always full. As root, a node of its own here: a faulty build run as
+    // root must not be able to replace the system's /dev/full.
+    std::string full = "/dev/full";
+    if (::geteuid() == 0) {
+        full = at("full");
+        if (::mknod(full.c_str(), S_IFCHR | 0666, ::makedev(1, 7)) != 0) {
+            GTEST_SKIP() << "mknod refused to make a device node here: " << std::strerror(errno);
+        }
+    }
+    writeSound(at("in.wav"), SF_FORMAT_WAV | SF_FORMAT_PCM_16, 44100, 2, noise(4000, 2, 1, 0.5));
+    for (const auto& words : std::vector<std::vector<std::string>>{{"render", at("in.wav"), full},
+                                                                   {"response", "--csv", full}}) {
+        const Outcome run = varic(words);
+        EXPECT_EQ(run.status, 1) << words[0];
+        EXPECT_NE(run.err.find("No space left on device"), std::string::npos) << run.err;
+    }
+}
+
+// An output that exists keeps what makes it what it is: a link stays a link and its target
+// is written, the mode stays, hard links stay together. The same for --csv and --plot.
+TEST_F(CliTest, AnExistingOutputKeepsItsLinksAndMode) {
+    writeSound(at("in.wav"), SF_FORMAT_WAV | SF_FORMAT_PCM_16, 44100, 2, noise(4000, 2, 1, 0.5));
+    const auto old = [this](const std::string& name) { std::ofstream(at(name)) << "old\n"; };
+    const auto mode = [this](const std::string& name) {
+        return fs::status(at(name)).permissions() & fs::perms::mask;
+    };
+    const bool gnuplot = std::system("command -v gnuplot >/dev/null 2>&1") == 0;
+    struct Row {
+        const char* name;
+        std::function<void()> before;
+        std::vector<std::string> words;
+        std::string written;  // the file that must hold the new content
+        std::function<void()> check;
+    };
+    const std::vector<Row> rows = {
+        {"symbolic link",
+         [&] {
+             old("target.wav");
+             fs::create_symlink("target.wav", at("link.wav"));
+         },
+         {"render", at("in.wav"), at("link.wav")},
+         "target.wav",
+         [&] { EXPECT_TRUE(fs::is_symlink(at("link.wav"))); }},
+        {"symbolic link to a file still to be made",
+         [&] { fs::create_symlink("made.wav", at("ahead.wav")); },
+         {"render", at("in.wav"), at("ahead.wav")},
+         "made.wav",
+         [&] { EXPECT_TRUE(fs::is_symlink(at("ahead.wav"))); }},
+        {"mode 0600",
+         [&] {
+             old("private.wav");
+             fs::permissions(at("private.wav"), fs::perms::owner_read | fs::perms::owner_write);
+         },
+         {"render", at("in.wav"), at("private.wav")},
+         "private.wav",
+         [&] { EXPECT_EQ(mode("private.wav"), fs::perms::owner_read | fs::perms::owner_write); }},
+        {"hard link",
+         [&] {
+             old("one.wav");
+             fs::create_hard_link(at("one.wav"), at("two.wav"));
+         },
+         {"render", at("in.wav"), at("one.wav")},
+         "two.wav",
+         [&] { EXPECT_TRUE(fs::equivalent(at("one.wav"), at("two.wav"))); }},
+        {"--csv through a symbolic link",
+         [&] {
+             old("r.csv");
+             fs::create_symlink("r.csv", at("csvlink.csv"));
+         },
+         {"response", "--strength", "10", "--csv", at("csvlink.csv")},
+         "r.csv",
+         [&] { EXPECT_TRUE(fs::is_symlink(at("csvlink.csv"))); }},
+        {"--plot of mode 0600",
+         [&] {
+             old("r.png");
+             fs::permissions(at("r.png"), fs::perms::owner_read | fs::perms::owner_write);
+         },
+         {"response", "--strength", "10", "--plot", at("r.png")},
+         "r.png",
+         [&] { EXPECT_EQ(mode("r.png"), fs::perms::owner_read | fs::perms::owner_write); }},
+    };
+    for (const Row& row : rows) {
+        if (!gnuplot && row.words.back() == at("r.png")) continue;
+        row.before();
+        const Outcome run = varic(row.words);
+        ASSERT_EQ(run.status, 0) << row.name << ": " << run.err;
+        EXPECT_NE(readFile(at(row.written)), "old\n") << row.name << ": not written";
+        row.check();
+        for (const auto& [name, content] : snapshot(work)) {
+            EXPECT_NE(name.front(), '.') << row.name << ": left " << name;
+        }
+    }
+}
+
+TEST_F(CliTest, AFileInAFolderVaricMayNotWriteIsRewrittenInPlace) {
+    // Root may write any folder: run varic as nobody then, with the files open to it.
+    const bool asRoot = ::geteuid() == 0;
+    const std::string asUser = asRoot ? "setpriv --reuid=65534 --regid=65534 --clear-groups" : "";
+    writeSound(at("in.wav"), SF_FORMAT_WAV | SF_FORMAT_PCM_16, 44100, 2, noise(4000, 2, 1, 0.5));
+    fs::create_directory(at("locked"));
+    std::ofstream(at("locked/out.wav")) << "old\n";
+    fs::permissions(at("locked/out.wav"), fs::perms::all);
+    if (asRoot) fs::permissions(root, fs::perms::owner_all | fs::perms::others_exec);
+    fs::permissions(work, fs::perms::owner_all | fs::perms::others_read | fs::perms::others_exec);
+    fs::permissions(at("locked"), fs::perms::owner_read | fs::perms::owner_exec |
+                                      fs::perms::others_read | fs::perms::others_exec);
+    const Outcome run = varic({"-v", "render", at("in.wav"), at("locked/out.wav")}, asUser);
+    fs::permissions(at("locked"), fs::perms::owner_all);
+    ASSERT_EQ(run.status, 0) << run.err;
+    EXPECT_NE(run.err.find("is not writable; the file is rewritten in place"), std::string::npos)
+        << run.err;
+    EXPECT_EQ(readSound(at("locked/out.wav")).info.frames, 4000);
+    EXPECT_EQ(snapshot(at("locked")).size(), 1u);
+}
+
+// ---- signals ---------------------------------------------------------------------------------
+
+TEST_F(CliTest, ASignalMidRenderLeavesNothingAndExitsWith128PlusItsNumber) {
+    // The fake raises the signal at its 100th block: frame 6400 of 44100, in blocks of 64.
+    writeSound(at("in.wav"), SF_FORMAT_WAV | SF_FORMAT_FLOAT, 44100, 2, noise(44100, 2, 5, 0.5));
+    std::ofstream(at("old.wav")) << "an output from before\n";
+    struct Row {
+        const char* signal;
+        const char* value;  // the fake's parameter: the signal's number / 100
+        int status;
+    };
+    const Row rows[] = {
+        {"SIGHUP", "0.01", 129},
+        {"SIGINT", "0.02", 130},
+        {"SIGPIPE", "0.13", 141},
+        {"SIGTERM", "0.15", 143},
+    };
+    const auto before = snapshot(work);
+    for (const Row& row : rows) {
+        for (const char* output : {"new.wav", "old.wav"}) {
+            const Outcome run =
+                varic({"render", "--plugin", FAKE_GAIN, at("in.wav"), at(output), "--block", "64",
+                       "--param", std::string("Signal=") + row.value});
+            EXPECT_EQ(run.status, row.status) << row.signal << ", " << output << ": " << run.err;
+            EXPECT_EQ(snapshot(work), before) << row.signal << ", " << output;
+        }
+    }
+}
+
+// ---- standard input and output ---------------------------------------------------------------
+
+TEST_F(CliTest, DashIsStandardInputAndOutput) {
+    writeSound(at("in.wav"), SF_FORMAT_WAV | SF_FORMAT_FLOAT, 44100, 2, noise(20000, 2, 9, 0.5));
+    const std::string in = quoted(at("in.wav"));
+    // Through a pipe: the same as two renders in a row through files.
+    const Outcome piped =
+        shell("$VARIC render " + in + " - | $VARIC render - " + quoted(at("piped.wav")));
+    ASSERT_EQ(piped.status, 0) << piped.err;
+    ASSERT_EQ(varic({"render", at("in.wav"), at("once.wav")}).status, 0);
+    ASSERT_EQ(varic({"render", at("once.wav"), at("twice.wav")}).status, 0);
+    expectSameBits(readSound(at("twice.wav")).floats, readSound(at("piped.wav")).floats, "piped");
+
+    // Into a file, standard output gets WAV; into a pipe, AU, which streams.
+    ASSERT_EQ(shell("$VARIC render " + in + " - >" + quoted(at("stdout.wav"))).status, 0);
+    EXPECT_EQ(readSound(at("stdout.wav")).info.format, SF_FORMAT_WAV | SF_FORMAT_FLOAT);
+    const Outcome au = shell("$VARIC render " + in + " - | head -c 4");
+    EXPECT_EQ(au.out, ".snd");
+
+    // The CSV on standard output, the summary on stderr.
+    const Outcome csv = varic({"response", "--strength", "10", "--csv", "-"});
+    ASSERT_EQ(csv.status, 0) << csv.err;
+    EXPECT_EQ(csv.out.rfind("frequency_hz,sum_db_strength_10,", 0), 0u) << csv.out;
+    EXPECT_NE(csv.err.find("strength 10"), std::string::npos) << csv.err;
+
+    // FLAC needs to be read by seeking: from a pipe, a clear refusal.
+    writeSound(at("in.flac"), SF_FORMAT_FLAC | SF_FORMAT_PCM_16, 44100, 2, noise(20000, 2, 9, 0.5));
+    const Outcome flac =
+        shell("cat " + quoted(at("in.flac")) + " | $VARIC render - " + quoted(at("x.wav")));
+    EXPECT_EQ(flac.status, 1);
+    EXPECT_NE(flac.err.find("from a pipe"), std::string::npos) << flac.err;
+    EXPECT_NE(flac.err.find("give FLAC and the others by file name"), std::string::npos);
+}
+
+// ---- formats and what a render says ----------------------------------------------------------
+
+TEST_F(CliTest, ThirtyTwoBitIntegersPassBitIdenticalAtStrengthZero) {
+    std::mt19937 random(11);
+    std::vector<int> samples(2 * 10000);
+    for (int& x : samples) x = static_cast<int>(random());
+    SF_INFO info{};
+    info.samplerate = 48000;
+    info.channels = 2;
+    info.format = SF_FORMAT_WAV | SF_FORMAT_PCM_32;
+    SNDFILE* file = sf_open(at("in.wav").c_str(), SFM_WRITE, &info);
+    ASSERT_NE(file, nullptr);
+    sf_writef_int(file, samples.data(), 10000);
+    sf_close(file);
+
+    const Outcome run = varic({"render", at("in.wav"), at("out.wav"), "--strength", "0"});
+    ASSERT_EQ(run.status, 0) << run.err;
+    SF_INFO outInfo{};
+    file = sf_open(at("out.wav").c_str(), SFM_READ, &outInfo);
+    ASSERT_NE(file, nullptr);
+    std::vector<int> out(samples.size());
+    EXPECT_EQ(sf_readf_int(file, out.data(), 10000), 10000);
+    sf_close(file);
+    for (std::size_t i = 0; i < samples.size(); ++i) {
+        ASSERT_EQ(out[i], samples[i]) << "frame " << i / 2 << ", channel " << i % 2;
+    }
+}
+
+TEST_F(CliTest, AnotherContainerGetsASampleTypeItHolds) {
+    const std::vector<double> signal = noise(9600, 2, 4, 0.5);
+    writeSound(at("float.wav"), SF_FORMAT_WAV | SF_FORMAT_FLOAT, 48000, 2, signal);
+    writeSound(at("pcm16.wav"), SF_FORMAT_WAV | SF_FORMAT_PCM_16, 48000, 2, signal);
+    writeSound(at("vorbis.ogg"), SF_FORMAT_OGG | SF_FORMAT_VORBIS, 48000, 2, signal);
+    struct Row {
+        const char* input;
+        const char* output;
+        int format;
+    };
+    const Row rows[] = {
+        {"float.wav", "out.flac", SF_FORMAT_FLAC | SF_FORMAT_PCM_24},
+        {"pcm16.wav", "out.ogg", SF_FORMAT_OGG | SF_FORMAT_VORBIS},
+        {"pcm16.wav", "out.opus", SF_FORMAT_OGG | SF_FORMAT_OPUS},
+        {"vorbis.ogg", "out.wav", SF_FORMAT_WAV | SF_FORMAT_PCM_16},
+    };
+    for (const Row& row : rows) {
+        const Outcome run = varic({"render", at(row.input), at(row.output)});
+        ASSERT_EQ(run.status, 0) << row.input << " to " << row.output << ": " << run.err;
+        EXPECT_EQ(readSound(at(row.output)).info.format, row.format)
+            << row.input << " to " << row.output;
+    }
+}
+
+TEST_F(CliTest, MetadataIsCopiedWhereBothFormatsHoldIt) {
+    const SoundStrings strings = {{SF_STR_TITLE, "Night Drive"},
+                                  {SF_STR_ARTIST, "Nalt"},
+                                  {SF_STR_ALBUM, "Crossfed"},
+                                  {SF_STR_COMMENT, "hard-panned"},
+                                  {SF_STR_DATE, "2024"}};
+    const std::vector<double> signal = noise(4000, 2, 6, 0.5);
+    writeSound(at("in.flac"), SF_FORMAT_FLAC | SF_FORMAT_PCM_16, 44100, 2, signal, strings);
+    writeSound(at("in.wav"), SF_FORMAT_WAV | SF_FORMAT_PCM_16, 44100, 2, signal, strings);
+    for (const char* input : {"in.flac", "in.wav"}) {
+        const Sound source = readSound(at(input));
+        ASSERT_EQ(varic({"render", at(input), at("out.flac")}).status, 0) << input;
+        const Sound output = readSound(at("out.flac"));
+        for (const auto& [type, text] : source.strings) {
+            EXPECT_EQ(output.strings.count(type) ? output.strings.at(type) : "<none>", text)
+                << input << ", string " << type;
+        }
+        EXPECT_GE(source.strings.size(), 4u) << input << " holds too few strings to tell";
+    }
+}
+
+TEST_F(CliTest, ACutShortInputIsRenderedWithAWarningNamingBothCounts) {
+    writeSound(at("in.wav"), SF_FORMAT_WAV | SF_FORMAT_PCM_16, 44100, 2, noise(1000, 2, 2, 0.5));
+    fs::resize_file(at("in.wav"), fs::file_size(at("in.wav")) - 400);  // 100 frames
+    const Outcome run = varic({"render", at("in.wav"), at("out.wav")});
+    ASSERT_EQ(run.status, 0) << run.err;
+    EXPECT_NE(run.err.find("its header promises 1000 frames, the file holds 900"),
+              std::string::npos)
+        << run.err;
+    EXPECT_EQ(readSound(at("out.wav")).info.frames, 900);
+}
+
+TEST_F(CliTest, NonFiniteSamplesAreReportedApartFromClipping) {
+    writeSound(at("in.wav"), SF_FORMAT_WAV | SF_FORMAT_PCM_16, 44100, 2, noise(20000, 2, 2, 0.5));
+    const Outcome run = varic({"render", "--plugin", FAKE_GAIN, at("in.wav"), at("out.wav"),
+                               "--block", "64", "--param", "Gain=0.2", "--param", "Infinity=1"});
+    ASSERT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(run.err,
+              "varic: warning: 1 sample from the plug-in was not finite (NaN or infinite); "
+              "written as 0 (NaN) or full scale (infinite)\n");
+}
+
+TEST_F(CliTest, RenderWarnsWhenTheEffectWouldResonateOrChangeNothing) {
+    struct Row {
+        const char* name;
+        int rate;
+        std::vector<std::string> options;
+        const char* warning;  // null: none
+    };
+    // clang-format off
+    const Row rows[] = {
+        {"8 kHz, Strength 39: near the limit", 8000, {"--strength", "39"}, "Varic Crossfeed boosts the channel difference by 32.6 dB at 1.52 kHz"},
+        {"8 kHz, Strength 40: beyond it", 8000, {"--strength", "40"}, "Varic Crossfeed changes nothing at 8000 Hz"},
+        {"22.05 kHz, Strength 100", 22050, {"--strength", "100"}, "Varic Crossfeed boosts the channel difference by 21.6 dB at 3.78 kHz"},
+        {"44.1 kHz, Strength 100: 5.9 dB", 44100, {"--strength", "100"}, nullptr},
+        {"8 kHz, Strength 40, -q", 8000, {"--strength", "40", "-q"}, nullptr},
+        {"another effect: a gain of 2", 44100, {"--plugin", FAKE_GAIN}, "fake_gain_effect boosts the channel sum by 6.0 dB at 0 Hz"},
+    };
+    // clang-format on
+    for (const Row& row : rows) {
+        writeSound(at("in.wav"), SF_FORMAT_WAV | SF_FORMAT_PCM_16, row.rate, 2,
+                   noise(2000, 2, 3, 0.1));
+        std::vector<std::string> words = {"render", at("in.wav"), at("out.wav")};
+        words.insert(words.end(), row.options.begin(), row.options.end());
+        const Outcome run = varic(words);
+        ASSERT_EQ(run.status, 0) << row.name << ": " << run.err;
+        if (row.warning == nullptr) {
+            EXPECT_EQ(run.err, "") << row.name;
+        } else {
+            EXPECT_EQ(run.err.rfind(std::string("varic: warning: ") + row.warning, 0), 0u)
+                << row.name << ": " << run.err;
+        }
+    }
+}
+
+TEST_F(CliTest, SeveralInputsGoIntoTheOutputFolderUnderTheirNames) {
+    writeSound(at("a.wav"), SF_FORMAT_WAV | SF_FORMAT_PCM_16, 44100, 2, noise(3000, 2, 1, 0.5));
+    writeSound(at("b.flac"), SF_FORMAT_FLAC | SF_FORMAT_PCM_16, 44100, 2, noise(3000, 2, 2, 0.5));
+    fs::create_directory(at("done"));
+    const std::vector<std::string> batch = {"render", at("a.wav"), at("b.flac"), "--output-dir",
+                                            at("done")};
+    const Outcome first = varic(batch);
+    ASSERT_EQ(first.status, 0) << first.err;
+    EXPECT_EQ(readSound(at("done/a.wav")).info.format, SF_FORMAT_WAV | SF_FORMAT_PCM_16);
+    EXPECT_EQ(readSound(at("done/b.flac")).info.format, SF_FORMAT_FLAC | SF_FORMAT_PCM_16);
+
+    std::ofstream(at("done/a.wav")) << "kept\n";
+    const auto before = snapshot(at("done"));
+    const Outcome again = varic(batch);
+    EXPECT_EQ(again.status, 1);
+    EXPECT_NE(again.err.find("done/a.wav exists; add --force to replace it"), std::string::npos)
+        << again.err;
+    EXPECT_EQ(snapshot(at("done")), before) << "something was written without --force";
+
+    std::vector<std::string> forced = batch;
+    forced.push_back("--force");
+    ASSERT_EQ(varic(forced).status, 0);
+    EXPECT_EQ(readSound(at("done/a.wav")).info.frames, 3000);
+}
+
+// Runs varic on a pseudo-terminal, as a person at a terminal sees it; returns what it wrote.
+std::string onTerminal(const std::vector<std::string>& words) {
+    int terminal = -1;
+    const pid_t child = ::forkpty(&terminal, nullptr, nullptr, nullptr);
+    if (child == 0) {
+        std::vector<std::string> args = {VARIC_CLI};
+        args.insert(args.end(), words.begin(), words.end());
+        std::vector<char*> argv;
+        for (std::string& word : args) argv.push_back(word.data());
+        argv.push_back(nullptr);
+        ::execv(VARIC_CLI, argv.data());
+        ::_exit(127);
+    }
+    std::string seen;
+    char buffer[4096];
+    for (ssize_t got; (got = ::read(terminal, buffer, sizeof buffer)) > 0;)
+        seen.append(buffer, got);
+    int status = 0;
+    ::waitpid(child, &status, 0);
+    ::close(terminal);
+    return seen;
+}
+
+TEST_F(CliTest, OnATerminalTheProgressReachesTheEndAndLeavesASummary) {
+    // The fake takes 2 ms a block: 300 blocks, long enough for the bar to show.
+    writeSound(at("in.wav"), SF_FORMAT_WAV | SF_FORMAT_PCM_16, 44100, 2, noise(132300, 2, 1, 0.3));
+    const std::string seen =
+        onTerminal({"render", "--plugin", FAKE_GAIN, at("in.wav"), at("out.wav"), "--block", "441",
+                    "--param", "Gain=0.3", "--param", "Slow=1"});
+    EXPECT_NE(seen.find("x real time,"), std::string::npos) << seen;
+    EXPECT_NE(seen.find(" left"), std::string::npos) << seen;
+    EXPECT_NE(seen.find("] 100%"), std::string::npos) << seen;
+    EXPECT_NE(seen.find("\033[Kvaric: out.wav: 3.0 s of audio in "), std::string::npos) << seen;
 }
 
 // ---- info ------------------------------------------------------------------------------------
 
 TEST_F(CliTest, InfoJsonShowsThePluginsIdentity) {
     struct Row {
-        const char* plugin;
+        std::string plugin;
         std::vector<const char*> fields;
     };
     // clang-format off
     const Row rows[] = {
-        {VARIC_PLUGIN_BUILT, {
+        {vsthost::builtPluginPath(), {
             R"("effectName": "Varic Crossfeed")",
             R"("productString": "Varic Crossfeed")",
             R"("vendorString": "Nalt")",
@@ -390,12 +792,12 @@ TEST_F(CliTest, InfoJsonShowsThePluginsIdentity) {
             R"("uniqueIdChars": "Gain")",
             R"("flagNames": ["canReplacing"])",
             R"({"index": 0, "name": "Gain")",
-            R"({"index": 1, "name": "Interrupt")",
+            R"({"index": 1, "name": "Signal")",
         }},
     };
     // clang-format on
     for (const Row& row : rows) {
-        const Outcome run = varic({"info", row.plugin, "--json"});
+        const Outcome run = varic({"info", "--plugin", row.plugin, "--json"});
         ASSERT_EQ(run.status, 0) << row.plugin << ": " << run.err;
         EXPECT_EQ(run.out.front(), '{');
         EXPECT_EQ(run.out.substr(run.out.size() - 2), "}\n");
@@ -423,6 +825,38 @@ std::vector<std::vector<std::string>> csvRows(const std::string& text) {
     return rows;
 }
 
+TEST_F(CliTest, HelpAndVersionGoToStandardOutput) {
+    struct Row {
+        std::vector<std::string> words;
+        const char* start;
+    };
+    // clang-format off
+    const Row rows[] = {
+        {{"--help"}, "usage: varic COMMAND"},
+        {{"help"}, "usage: varic COMMAND"},
+        {{"help", "render"}, "usage: varic render"},
+        {{"render", "--help"}, "usage: varic render"},
+        {{"render", "in.wav", "-h"}, "usage: varic render"},
+        {{"response", "-h"}, "usage: varic response"},
+        {{"info", "--help"}, "usage: varic info"},
+        {{"--version"}, "varic "},
+    };
+    // clang-format on
+    for (const Row& row : rows) {
+        const Outcome run = varic(row.words);
+        const std::string words = row.words.front() + (row.words.size() > 1 ? " ..." : "");
+        EXPECT_EQ(run.status, 0) << words << ": " << run.err;
+        EXPECT_EQ(run.out.rfind(row.start, 0), 0u) << words << ": " << run.out;
+        EXPECT_EQ(run.err, "") << words;
+    }
+    EXPECT_NE(
+        varic({"--version"}).out.find("default plug-in: " + vsthost::builtPluginPath() + "\n"),
+        std::string::npos);
+    EXPECT_NE(varic({"help", "render"}).out.find("Exit status: 0 done, 1 failed"),
+              std::string::npos);
+    EXPECT_TRUE(snapshot(work).empty()) << "help wrote a file";
+}
+
 TEST_F(CliTest, MeasuredResponseMatchesTheFiltersAnalyticGain) {
     const int strengths[] = {0, 10, 50, 100};
     for (const int rate : {44100, 48000}) {
@@ -431,10 +865,15 @@ TEST_F(CliTest, MeasuredResponseMatchesTheFiltersAnalyticGain) {
         ASSERT_EQ(run.status, 0) << run.err;
         const auto rows = csvRows(readFile(at("r.csv")));
         ASSERT_GT(rows.size(), 100u);
-        ASSERT_EQ(rows[0].size(), 9u);
+        ASSERT_EQ(rows[0].size(), 21u);  // per strength: sum, difference, two sides, delay
         EXPECT_EQ(rows[0][1], "sum_db_strength_0");
         EXPECT_EQ(rows[0][8], "difference_db_strength_100");
         ASSERT_EQ(std::stod(rows[1][0]), 0.0);
+        if (rate == 44100) {
+            EXPECT_NE(run.out.find("+5.91 dB at 6.23 kHz (channel difference)"), std::string::npos)
+                << "the peak of strength 100:\n"
+                << run.out;
+        }
         ASSERT_EQ(std::stod(rows.back()[0]), rate / 2.0);
         for (std::size_t s = 0; s < std::size(strengths); ++s) {
             const std::string row =
@@ -461,8 +900,11 @@ TEST_F(CliTest, AnotherEffectIsMeasuredAtItsOwnSetting) {
     const Outcome run = varic({"response", "--plugin", FAKE_GAIN, "--csv", at("r.csv")});
     ASSERT_EQ(run.status, 0) << run.err;
     const auto rows = csvRows(readFile(at("r.csv")));
-    ASSERT_EQ(rows[0], (std::vector<std::string>{"frequency_hz", "sum_db_default",
-                                                 "difference_db_default"}));
+    ASSERT_EQ(rows[0],
+              (std::vector<std::string>{"frequency_hz", "sum_db_default", "difference_db_default",
+                                        "same_side_db_default", "opposite_side_db_default",
+                                        "opposite_delay_us_default"}));
+    EXPECT_NE(run.out.find("(impulse responses of up to 1 sample)"), std::string::npos) << run.out;
     for (std::size_t r = 1; r < rows.size(); ++r) {
         ASSERT_NEAR(std::stod(rows[r][1]), 20.0 * std::log10(2.0), 1e-4)
             << "sum at " << rows[r][0] << " Hz";

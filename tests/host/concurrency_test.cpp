@@ -12,9 +12,8 @@
 #include <thread>
 #include <vector>
 
-#include "tests/host/plugin_under_test.h"
+#include "tests/host/host_test_support.h"
 
-using testing_support::bitsOf;
 using testing_support::makeInstance;
 using testing_support::randomSignal;
 using testing_support::Stereo;
@@ -118,15 +117,12 @@ void renameProgram(vsthost::Plugin& plugin, const std::string& name) {
 template <class Sample>
 void expectSameBits(const Stereo<Sample>& expected, const Stereo<Sample>& actual, int instance,
                     const Track& track) {
-    for (std::size_t n = 0; n < expected.frames(); ++n) {
-        if (bitsOf(expected.left[n]) != bitsOf(actual.left[n]) ||
-            bitsOf(expected.right[n]) != bitsOf(actual.right[n])) {
-            int block = 0;
-            while (block + 1 < kBlocks && track.offsets[block + 1] <= n) ++block;
-            FAIL() << "instance " << instance << ", block " << block << ", frame " << n
-                   << ": threaded output differs from the single-threaded one";
-        }
-    }
+    const std::size_t n = vsthost::firstDifference(expected, actual);
+    if (n == expected.frames()) return;
+    int block = 0;
+    while (block + 1 < kBlocks && track.offsets[block + 1] <= n) ++block;
+    ADD_FAILURE() << "instance " << instance << ", block " << block << ", frame " << n
+                  << ": threaded output differs from the single-threaded one";
 }
 
 }  // namespace

@@ -2,11 +2,11 @@
 
 #include <climits>
 
-#include "tests/host/plugin_under_test.h"
-
-using testing_support::PluginTest;
+#include "tests/host/host_test_support.h"
 
 namespace {
+
+class CoreRequests : public testing_support::PluginTest {};
 
 struct Row {
     VstInt32 opcode;
@@ -15,7 +15,7 @@ struct Row {
 
 }  // namespace
 
-TEST_F(PluginTest, CoreRequestsWithoutATextAnswerAsTheTableSays) {
+TEST_F(CoreRequests, WithoutATextAnswerAsTheTableSaysWhateverTheArguments) {
     // Arguments that mean nothing to these requests must not change their answers.
     const Row rows[] = {
         {effOpen, 0},      {effGetVu, 0},    {effEditGetRect, 0}, {effEditOpen, 0},
@@ -32,12 +32,7 @@ TEST_F(PluginTest, CoreRequestsWithoutATextAnswerAsTheTableSays) {
     }
 }
 
-TEST_F(PluginTest, IdentifyAnswersNvEfWhateverTheArguments) {
-    EXPECT_EQ(plugin->dispatch(effIdentify), 0x4E764566);
-    EXPECT_EQ(plugin->dispatch(effIdentify, -1, VstIntPtr{1} << 40, this, -3.0f), 0x4E764566);
-}
-
-TEST_F(PluginTest, UnknownAndNegativeOpcodesAnswerZero) {
+TEST_F(CoreRequests, UnknownAndNegativeOpcodesAnswerZero) {
     for (VstInt32 opcode : {-1, -1000, INT_MIN, 80, 81, 1000, INT_MAX}) {
         char buffer[16] = "untouched";
         EXPECT_EQ(plugin->dispatch(opcode, 1, 1, buffer, 1.0f), 0) << "opcode " << opcode;
@@ -46,14 +41,14 @@ TEST_F(PluginTest, UnknownAndNegativeOpcodesAnswerZero) {
     EXPECT_TRUE(host.requests().empty());
 }
 
-TEST_F(PluginTest, SetProgramIgnoresValueEqualToTheCount) {
+TEST_F(CoreRequests, SetProgramIgnoresValueEqualToTheCount) {
     plugin->dispatch(effSetProgram, 0, 1);
     EXPECT_EQ(plugin->dispatch(effGetProgram), 0);
     plugin->dispatch(effSetProgram, 0, VstIntPtr{1} << 32);  // low half 0, but the whole is large
     EXPECT_EQ(plugin->dispatch(effGetProgram), 0);
 }
 
-TEST_F(PluginTest, SetProgramPassesNegativeValuesAndGetProgramSignExtends) {
+TEST_F(CoreRequests, SetProgramPassesNegativeValuesAndGetProgramSignExtends) {
     EXPECT_EQ(plugin->dispatch(effSetProgram, 0, -1), 0);
     EXPECT_EQ(plugin->dispatch(effGetProgram), VstIntPtr{-1});
     // Negative as a whole, 5 in its low half: the bound passes and the program is 5.
@@ -63,14 +58,14 @@ TEST_F(PluginTest, SetProgramPassesNegativeValuesAndGetProgramSignExtends) {
     EXPECT_EQ(plugin->dispatch(effGetProgram), 0);
 }
 
-TEST_F(PluginTest, SwitchingOnAndOffSendsNothingToTheHost) {
+TEST_F(CoreRequests, SwitchingOnAndOffSendsNothingToTheHost) {
     plugin->resume();
     plugin->suspend();
     plugin->dispatch(effMainsChanged, 0, VstIntPtr{1} << 32);
     EXPECT_TRUE(host.requests().empty());
 }
 
-TEST_F(PluginTest, ChunksAreNotOffered) {
+TEST_F(CoreRequests, ChunksAreNotOffered) {
     void* data = reinterpret_cast<void*>(0x1234);
     EXPECT_EQ(plugin->dispatch(effGetChunk, 0, 0, &data), 0);
     EXPECT_EQ(plugin->dispatch(effGetChunk, 1, 0, &data), 0);

@@ -4,12 +4,12 @@
 #include <cmath>
 #include <limits>
 
-#include "tests/host/plugin_under_test.h"
+#include "tests/host/host_test_support.h"
 #include "tests/host/reference_crossfeed.h"
 
 using testing_support::bitsOf;
+using testing_support::differenceOf;
 using testing_support::makeInstance;
-using testing_support::PluginTest;
 using testing_support::processInBlocks;
 using testing_support::randomSignal;
 using testing_support::ReferenceCrossfeed;
@@ -21,33 +21,16 @@ void setStrength(vsthost::Plugin& plugin, int strength) {
     plugin.setParameter(0, static_cast<float>(strength) * 0.0001f);
 }
 
-template <class Sample>
-void expectSameBits(const Stereo<Sample>& expected, const Stereo<Sample>& actual,
-                    const std::string& what) {
-    ASSERT_EQ(expected.frames(), actual.frames());
-    for (std::size_t n = 0; n < expected.frames(); ++n) {
-        if (bitsOf(expected.left[n]) != bitsOf(actual.left[n]) ||
-            bitsOf(expected.right[n]) != bitsOf(actual.right[n])) {
-            FAIL() << what << ": first difference at frame " << n << ": expected ("
-                   << expected.left[n] << ", " << expected.right[n] << "), got (" << actual.left[n]
-                   << ", " << actual.right[n] << ")";
-        }
-    }
-}
+class Processing : public testing_support::PluginTest {};
 
 template <class Sample>
-class Precision : public PluginTest {};
+class ProcessingInEachPrecision : public testing_support::PluginTest {};
 using Precisions = ::testing::Types<float, double>;
-TYPED_TEST_SUITE(Precision, Precisions);
-
-template <class Sample>
-void processAll(vsthost::Plugin& plugin, Stereo<Sample>& in, Stereo<Sample>& out) {
-    processInBlocks(plugin, in, out, {static_cast<int>(in.frames())});
-}
+TYPED_TEST_SUITE(ProcessingInEachPrecision, Precisions);
 
 }  // namespace
 
-TEST_F(PluginTest, WorkedExampleIn32Bit) {
+TEST_F(Processing, WorkedExampleIn32Bit) {
     Stereo<float> in(6), out(6);
     in.left[0] = 1.0f;
     plugin->processReplacing(in.channels(), out.channels(), 6);
@@ -59,7 +42,7 @@ TEST_F(PluginTest, WorkedExampleIn32Bit) {
     }
 }
 
-TEST_F(PluginTest, WorkedExampleIn64Bit) {
+TEST_F(Processing, WorkedExampleIn64Bit) {
     Stereo<double> in(6), out(6);
     in.left[0] = 1.0;
     plugin->processDoubleReplacing(in.channels(), out.channels(), 6);
@@ -75,7 +58,7 @@ TEST_F(PluginTest, WorkedExampleIn64Bit) {
     }
 }
 
-TYPED_TEST(Precision, MatchesTheRecursionOnLongRandomSignals) {
+TYPED_TEST(ProcessingInEachPrecision, MatchesTheRecursionOnLongRandomSignals) {
     // Also the guard against contraction: a fused multiply-add anywhere in the plug-in's loop
     // changes low bits within a few frames of noise.
     struct Setting {
@@ -96,60 +79,55 @@ TYPED_TEST(Precision, MatchesTheRecursionOnLongRandomSignals) {
         ReferenceCrossfeed reference(static_cast<std::uint32_t>(s.rate), s.strength);
         reference.process(in, expected);
         processInBlocks(*plugin, in, actual, {1, 512, 3, 1000, 64, 2, 4096});
-        expectSameBits(
-            expected, actual,
-            "rate " + std::to_string(s.rate) + " strength " + std::to_string(s.strength));
+        EXPECT_EQ(differenceOf(expected, actual), "")
+            << "rate " + std::to_string(s.rate) + " strength " + std::to_string(s.strength);
     }
 }
 
-TYPED_TEST(Precision, AnyBlockSplitGivesTheSameBits) {
+TYPED_TEST(ProcessingInEachPrecision, AnyBlockSplitGivesTheSameBits) {
     auto in = randomSignal<TypeParam>(20000, 7);
     Stereo<TypeParam> whole(in.frames());
-    processAll(*this->plugin, in, whole);
+    processInBlocks(*this->plugin, in, whole);
     const std::vector<std::vector<int>> splits = {{1}, {2}, {3}, {5, 1, 700, 2, 33, 4096, 13}};
     for (const auto& split : splits) {
         vsthost::Host host;
         auto plugin = makeInstance(host);
         Stereo<TypeParam> pieces(in.frames());
         processInBlocks(*plugin, in, pieces, split);
-        expectSameBits(whole, pieces, "split starting " + std::to_string(split[0]));
+        EXPECT_EQ(differenceOf(whole, pieces), "") << "split starting " + std::to_string(split[0]);
     }
 }
 
-TYPED_TEST(Precision, InPlaceEqualsSeparateBuffers) {
+TYPED_TEST(ProcessingInEachPrecision, InPlaceEqualsSeparateBuffers) {
     auto in = randomSignal<TypeParam>(5000, 11);
     Stereo<TypeParam> separate(in.frames());
-    processAll(*this->plugin, in, separate);
+    processInBlocks(*this->plugin, in, separate);
 
     vsthost::Host host;
     auto plugin = makeInstance(host);
     Stereo<TypeParam> inPlace = in;
-    processAll(*plugin, inPlace, inPlace);
-    expectSameBits(separate, inPlace, "in place");
+    processInBlocks(*plugin, inPlace, inPlace);
+    EXPECT_EQ(differenceOf(separate, inPlace), "") << "in place";
 }
 
-TYPED_TEST(Precision, ZeroOrNegativeFrameCountsTouchNoSample) {
+TYPED_TEST(ProcessingInEachPrecision, ZeroOrNegativeFrameCountsTouchNoSample) {
     Stereo<TypeParam> in(8), out(8);
     for (auto& v : out.left) v = TypeParam(7);
     for (auto& v : out.right) v = TypeParam(7);
     for (VstInt32 count : {0, -1, -1000, std::numeric_limits<VstInt32>::min()}) {
-        if constexpr (std::is_same_v<TypeParam, float>) {
-            this->plugin->processReplacing(in.channels(), out.channels(), count);
-        } else {
-            this->plugin->processDoubleReplacing(in.channels(), out.channels(), count);
-        }
+        this->plugin->processSamples(in.channels(), out.channels(), count);
     }
     for (auto v : out.left) EXPECT_EQ(v, TypeParam(7));
     for (auto v : out.right) EXPECT_EQ(v, TypeParam(7));
 }
 
-TYPED_TEST(Precision, StrengthZeroPassesTheInputThrough) {
+TYPED_TEST(ProcessingInEachPrecision, StrengthZeroPassesTheInputThrough) {
     setStrength(*this->plugin, 0);
     auto in = randomSignal<TypeParam>(4000, 3);
     in.left[5] = -TypeParam(0);
     in.right[6] = -TypeParam(0);
     Stereo<TypeParam> out(in.frames());
-    processAll(*this->plugin, in, out);
+    processInBlocks(*this->plugin, in, out);
     for (std::size_t n = 0; n < in.frames(); ++n) {
         ASSERT_EQ(out.left[n], in.left[n]) << n;
         ASSERT_EQ(out.right[n], in.right[n]) << n;
@@ -159,54 +137,48 @@ TYPED_TEST(Precision, StrengthZeroPassesTheInputThrough) {
     EXPECT_FALSE(std::signbit(out.right[6]));
 }
 
-TYPED_TEST(Precision, TheRateIsTruncatedBeforeComparing) {
+TYPED_TEST(ProcessingInEachPrecision, TheRateIsTruncatedBeforeComparing) {
     auto in = randomSignal<TypeParam>(3000, 5);
     Stereo<TypeParam> at44100(in.frames()), atFraction(in.frames());
-    processAll(*this->plugin, in, at44100);
+    processInBlocks(*this->plugin, in, at44100);
 
     vsthost::Host host;
     auto plugin = makeInstance(host);
     plugin->setSampleRate(44100.9f);
-    processAll(*plugin, in, atFraction);
-    expectSameBits(at44100, atFraction, "44100.9 Hz");
+    processInBlocks(*plugin, in, atFraction);
+    EXPECT_EQ(differenceOf(at44100, atFraction), "") << "44100.9 Hz";
 }
 
-TYPED_TEST(Precision, ARateChangeWithinTheSameWholeHertzKeepsTheState) {
+TYPED_TEST(ProcessingInEachPrecision, ARateChangeWithinTheSameWholeHertzKeepsTheState) {
     auto in = randomSignal<TypeParam>(3000, 9);
     Stereo<TypeParam> whole(in.frames());
-    processAll(*this->plugin, in, whole);
+    processInBlocks(*this->plugin, in, whole);
 
     vsthost::Host host;
     auto moved = makeInstance(host);
     Stereo<TypeParam> halves(in.frames());
-    if constexpr (std::is_same_v<TypeParam, float>) {
-        moved->processReplacing(in.channels(), halves.channels(), 1500);
-        moved->setSampleRate(44100.5f);
-        moved->processReplacing(in.channelsFrom(1500), halves.channelsFrom(1500), 1500);
-    } else {
-        moved->processDoubleReplacing(in.channels(), halves.channels(), 1500);
-        moved->setSampleRate(44100.5f);
-        moved->processDoubleReplacing(in.channelsFrom(1500), halves.channelsFrom(1500), 1500);
-    }
-    expectSameBits(whole, halves, "44100 -> 44100.5 between blocks");
+    moved->processSamples(in.channels(), halves.channels(), 1500);
+    moved->setSampleRate(44100.5f);
+    moved->processSamples(in.channelsFrom(1500), halves.channelsFrom(1500), 1500);
+    EXPECT_EQ(differenceOf(whole, halves), "") << "44100 -> 44100.5 between blocks";
 }
 
-TYPED_TEST(Precision, ANewRateZeroesTheStateAndRecomputes) {
+TYPED_TEST(ProcessingInEachPrecision, ANewRateZeroesTheStateAndRecomputes) {
     auto warmup = randomSignal<TypeParam>(1000, 21);
     auto in = randomSignal<TypeParam>(2000, 22);
     Stereo<TypeParam> scratch(warmup.frames()), afterChange(in.frames()), fresh(in.frames());
-    processAll(*this->plugin, warmup, scratch);
+    processInBlocks(*this->plugin, warmup, scratch);
     this->plugin->setSampleRate(48000.0f);
-    processAll(*this->plugin, in, afterChange);
+    processInBlocks(*this->plugin, in, afterChange);
 
     vsthost::Host host;
     auto plugin = makeInstance(host);
     plugin->setSampleRate(48000.0f);
-    processAll(*plugin, in, fresh);
-    expectSameBits(fresh, afterChange, "after 44100 -> 48000");
+    processInBlocks(*plugin, in, fresh);
+    EXPECT_EQ(differenceOf(fresh, afterChange), "") << "after 44100 -> 48000";
 }
 
-TYPED_TEST(Precision, UnstableSettingsPassTheAudioThroughUnchanged) {
+TYPED_TEST(ProcessingInEachPrecision, UnstableSettingsPassTheAudioThroughUnchanged) {
     // At these settings the recursion would divide by zero or grow without bound.
     struct Setting {
         float rate;
@@ -230,34 +202,34 @@ TYPED_TEST(Precision, UnstableSettingsPassTheAudioThroughUnchanged) {
         in.left[17] = -TypeParam(0);
         Stereo<TypeParam> out(in.frames());
         processInBlocks(*plugin, in, out, {100, 7});
-        expectSameBits(
-            in, out, "rate " + std::to_string(s.rate) + " strength " + std::to_string(s.strength));
+        EXPECT_EQ(differenceOf(in, out), "")
+            << "rate " + std::to_string(s.rate) + " strength " + std::to_string(s.strength);
     }
 }
 
-TYPED_TEST(Precision, TheFilterResumesWhenTheSettingBecomesStable) {
+TYPED_TEST(ProcessingInEachPrecision, TheFilterResumesWhenTheSettingBecomesStable) {
     this->plugin->setSampleRate(16000.0f);
     setStrength(*this->plugin, 10000);
     auto in = randomSignal<TypeParam>(2000, 31);
     Stereo<TypeParam> out(in.frames()), fresh(in.frames());
-    processAll(*this->plugin, in, out);
+    processInBlocks(*this->plugin, in, out);
     this->plugin->setSampleRate(44100.0f);
-    processAll(*this->plugin, in, out);
+    processInBlocks(*this->plugin, in, out);
 
     vsthost::Host host;
     auto plugin = makeInstance(host);
     setStrength(*plugin, 10000);
-    processAll(*plugin, in, fresh);
-    expectSameBits(fresh, out, "after moving to 44100 Hz");
+    processInBlocks(*plugin, in, fresh);
+    EXPECT_EQ(differenceOf(fresh, out), "") << "after moving to 44100 Hz";
 }
 
-TYPED_TEST(Precision, StableSettingsNearTheLimitStayFinite) {
+TYPED_TEST(ProcessingInEachPrecision, StableSettingsNearTheLimitStayFinite) {
     // 2 * 10000 < 20001: poles inside the unit circle, however close.
     this->plugin->setSampleRate(20001.0f);
     setStrength(*this->plugin, 10000);
     auto in = randomSignal<TypeParam>(1 << 16, 41);
     Stereo<TypeParam> out(in.frames());
-    processAll(*this->plugin, in, out);
+    processInBlocks(*this->plugin, in, out);
     bool filtered = false;
     for (std::size_t n = 0; n < in.frames(); ++n) {
         ASSERT_TRUE(std::isfinite(out.left[n]) && std::isfinite(out.right[n])) << n;
@@ -266,7 +238,7 @@ TYPED_TEST(Precision, StableSettingsNearTheLimitStayFinite) {
     EXPECT_TRUE(filtered);
 }
 
-TYPED_TEST(Precision, ANonFiniteSampleSpoilsOnlyItsOwnBlock) {
+TYPED_TEST(ProcessingInEachPrecision, ANonFiniteSampleSpoilsOnlyItsOwnBlock) {
     const TypeParam spoilers[] = {std::numeric_limits<TypeParam>::quiet_NaN(),
                                   std::numeric_limits<TypeParam>::infinity(),
                                   -std::numeric_limits<TypeParam>::infinity()};
@@ -276,21 +248,21 @@ TYPED_TEST(Precision, ANonFiniteSampleSpoilsOnlyItsOwnBlock) {
         auto first = randomSignal<TypeParam>(256, 51);
         first.left[100] = spoiler;
         Stereo<TypeParam> firstOut(first.frames());
-        processAll(*plugin, first, firstOut);
+        processInBlocks(*plugin, first, firstOut);
         EXPECT_TRUE(std::isnan(firstOut.right[103])) << "the block itself stays as computed";
 
         // The next block starts from a zeroed state: it equals a fresh instance's output.
         auto second = randomSignal<TypeParam>(512, 52);
         Stereo<TypeParam> secondOut(second.frames()), fresh(second.frames());
-        processAll(*plugin, second, secondOut);
+        processInBlocks(*plugin, second, secondOut);
         vsthost::Host freshHost;
         auto freshPlugin = makeInstance(freshHost);
-        processAll(*freshPlugin, second, fresh);
-        expectSameBits(fresh, secondOut, "after a non-finite sample");
+        processInBlocks(*freshPlugin, second, fresh);
+        EXPECT_EQ(differenceOf(fresh, secondOut), "") << "after a non-finite sample";
     }
 }
 
-TEST_F(PluginTest, SwitchingPrecisionContinuesTheSameRecursion) {
+TEST_F(Processing, SwitchingPrecisionContinuesTheSameRecursion) {
     // One state serves both paths: an impulse in a 32-bit block rings on in a 64-bit block.
     Stereo<float> in32(4), out32(4);
     in32.left[0] = 1.0f;
@@ -301,17 +273,17 @@ TEST_F(PluginTest, SwitchingPrecisionContinuesTheSameRecursion) {
     EXPECT_EQ(out64.right[0], -out64.left[0]);
 }
 
-TEST_F(PluginTest, ANegativeRateWrapsToAHugeRateAndBarelyFilters) {
+TEST_F(Processing, ANegativeRateWrapsToAHugeRateAndBarelyFilters) {
     plugin->setSampleRate(-44100.0f);
     auto in = randomSignal<double>(4000, 61);
     Stereo<double> out(in.frames()), expected(in.frames());
-    processAll(*plugin, in, out);
+    processInBlocks(*plugin, in, out);
     ReferenceCrossfeed reference(4294923196u, 1000);
     reference.process(in, expected);
-    expectSameBits(expected, out, "rate -44100");
+    EXPECT_EQ(differenceOf(expected, out), "") << "rate -44100";
 }
 
-TYPED_TEST(Precision, SilenceAfterASoundBecomesDigitalSilenceWithinASecond) {
+TYPED_TEST(ProcessingInEachPrecision, SilenceAfterASoundBecomesDigitalSilenceWithinASecond) {
     // Without the flush of a decayed state, rounding holds it among the subnormal numbers for
     // ever. A 32-bit output rounds such a state to zero anyway, so every case ends with a
     // 64-bit block, which shows it (one state serves both precisions).

@@ -3,11 +3,11 @@
 #include <climits>
 #include <cstring>
 
-#include "tests/host/plugin_under_test.h"
-
-using testing_support::PluginTest;
+#include "tests/host/host_test_support.h"
 
 namespace {
+
+class ExtendedRequests : public testing_support::PluginTest {};
 
 // Buffers are filled with this before a request, so that exactly the bytes a request writes
 // can be seen.
@@ -78,7 +78,7 @@ const Row kRows[] = {
 
 }  // namespace
 
-TEST_F(PluginTest, EveryExtendedRequestAnswersAsTheCrossfeedShould) {
+TEST_F(ExtendedRequests, EveryExtendedRequestAnswersAsTheCrossfeedShould) {
     for (const Row& row : kRows) {
         unsigned char buffer[256];
         std::memset(buffer, kSentinel, sizeof buffer);
@@ -105,7 +105,7 @@ TEST_F(PluginTest, EveryExtendedRequestAnswersAsTheCrossfeedShould) {
     EXPECT_TRUE(host.requests().empty()) << "no extended request asks the host anything";
 }
 
-TEST_F(PluginTest, CanDoAnswersZeroToEveryText) {
+TEST_F(ExtendedRequests, CanDoAnswersZeroToEveryText) {
     for (const char* text : {"receiveVstMidiEvent", "sendVstMidiEvent", "bypass",
                              "plugAsChannelInsert", "2in2out", ""}) {
         std::string copy = text;
@@ -113,13 +113,13 @@ TEST_F(PluginTest, CanDoAnswersZeroToEveryText) {
     }
 }
 
-TEST_F(PluginTest, CanBeAutomatedAnswersOneForAnyIndex) {
+TEST_F(ExtendedRequests, CanBeAutomatedAnswersOneForAnyIndex) {
     for (VstInt32 index : {0, 1, 2, -1, 1000, INT_MIN, INT_MAX}) {
         EXPECT_EQ(plugin->dispatch(effCanBeAutomated, index), 1) << index;
     }
 }
 
-TEST_F(PluginTest, GetSpeakerArrangementNullsBothSlots) {
+TEST_F(ExtendedRequests, GetSpeakerArrangementNullsBothSlots) {
     int dummy = 0;
     void* input = &dummy;
     void* output = &dummy;
@@ -130,7 +130,7 @@ TEST_F(PluginTest, GetSpeakerArrangementNullsBothSlots) {
     EXPECT_EQ(output, nullptr);
 }
 
-TEST_F(PluginTest, SetTotalSampleToProcessEchoesTheLowHalfSignExtended) {
+TEST_F(ExtendedRequests, SetTotalSampleToProcessEchoesTheLowHalfSignExtended) {
     struct Case {
         VstIntPtr value;
         VstIntPtr answer;
@@ -148,12 +148,7 @@ TEST_F(PluginTest, SetTotalSampleToProcessEchoesTheLowHalfSignExtended) {
     }
 }
 
-TEST_F(PluginTest, CurrentMidiProgramIsMinusOneInAllBits) {
-    EXPECT_EQ(static_cast<std::uint64_t>(plugin->dispatch(effGetCurrentMidiProgram, 3)),
-              0xFFFFFFFFFFFFFFFFull);
-}
-
-TEST_F(PluginTest, BlockSizeAndSampleRateTogetherChangeNothing) {
+TEST_F(ExtendedRequests, BlockSizeAndSampleRateTogetherChangeNothing) {
     // Passed on to the core dispatcher, which answers 0: the sample rate stays 44100, so the
     // impulse response is still the 44.1 kHz one.
     EXPECT_EQ(plugin->dispatch(effSetBlockSizeAndSampleRate, 0, 64, nullptr, 96000.0f), 0);
@@ -163,17 +158,9 @@ TEST_F(PluginTest, BlockSizeAndSampleRateTogetherChangeNothing) {
     EXPECT_EQ(out.left[2], -0.022675736961451247);
 }
 
-TEST_F(PluginTest, VendorSpecificAnswersZeroWhateverItsArguments) {
+TEST_F(ExtendedRequests, VendorSpecificAnswersZeroWhateverItsArguments) {
     EXPECT_EQ(plugin->dispatch(effVendorSpecific, fourCharCode('s', 't', 'C', 'A'),
                                fourCharCode('F', 'U', 'i', 'd'), &host, 1.0f),
               0);
     EXPECT_EQ(plugin->dispatch(effVendorSpecific, -1, -1, nullptr, -1.0f), 0);
-}
-
-TEST_F(PluginTest, SwitchingOnNeverAsksTheHostForEvents) {
-    for (int i = 0; i < 3; ++i) {
-        plugin->resume();
-        plugin->suspend();
-    }
-    EXPECT_TRUE(host.requests().empty());
 }

@@ -3,13 +3,11 @@
 
 #include <algorithm>
 #include <limits>
-#include <type_traits>
 
-#include "tests/host/plugin_under_test.h"
+#include "tests/host/host_test_support.h"
 #include "tests/host/reference_crossfeed.h"
 #include "tools/host/host_float_mode.h"
 
-using testing_support::bitsOf;
 using testing_support::makeInstance;
 using testing_support::ReferenceCrossfeed;
 using testing_support::Stereo;
@@ -57,18 +55,8 @@ const HostMode kHostModes[] = {
          vsthost::kMxcsrDenormalsAreZero,
      true},
     // Only inexact stays masked: the recursion's subnormal operands and results would trap.
-    {"exceptions unmasked", 0x1000, false},
+    {"exceptions unmasked", vsthost::kMxcsrInexactMask, false},
 };
-
-template <class Sample>
-void processBlock(vsthost::Plugin& plugin, Stereo<Sample>& in, Stereo<Sample>& out,
-                  std::size_t offset, VstInt32 frames) {
-    if constexpr (std::is_same_v<Sample, float>) {
-        plugin.processReplacing(in.channelsFrom(offset), out.channelsFrom(offset), frames);
-    } else {
-        plugin.processDoubleReplacing(in.channelsFrom(offset), out.channelsFrom(offset), frames);
-    }
-}
 
 // Processes the whole signal in blocks, each call made in the given mode; counts the calls
 // after which the thread's mode was not the one set before it: exactly, sticky flags included,
@@ -83,23 +71,12 @@ int processInMode(vsthost::Plugin& plugin, Stereo<Sample>& in, Stereo<Sample>& o
         const auto frames =
             static_cast<VstInt32>(std::min<std::size_t>(kBlock, in.frames() - done));
         vsthost::setFloatMode(mxcsr);
-        processBlock(plugin, in, out, done, frames);
+        plugin.processSamples(in.channelsFrom(done), out.channelsFrom(done), frames);
         const unsigned after = vsthost::floatMode();
         vsthost::setFloatMode(own);
         if ((after & compared) != (mxcsr & compared)) ++modeChanged;
     }
     return modeChanged;
-}
-
-template <class Sample>
-std::size_t firstDifference(const Stereo<Sample>& expected, const Stereo<Sample>& actual) {
-    for (std::size_t n = 0; n < expected.frames(); ++n) {
-        if (bitsOf(expected.left[n]) != bitsOf(actual.left[n]) ||
-            bitsOf(expected.right[n]) != bitsOf(actual.right[n])) {
-            return n;
-        }
-    }
-    return expected.frames();
 }
 
 template <class Sample>
@@ -127,14 +104,14 @@ TYPED_TEST(HostFloatMode, OutputIsTheSameBitsInEveryModeAndTheModeIsRestored) {
                 vsthost::ScopedFloatMode hostMode(mode.mxcsr);
                 ReferenceCrossfeed(44100, 1000).process(in, inMode);
             }
-            ASSERT_LT(firstDifference(inDefault, inMode), in.frames());
+            ASSERT_LT(vsthost::firstDifference(inDefault, inMode), in.frames());
         }
         vsthost::Host host;
         auto plugin = makeInstance(host);
         Stereo<TypeParam> actual(in.frames());
         EXPECT_EQ(processInMode(*plugin, in, actual, mode.mxcsr), 0)
             << "calls after which the host's mode was not restored";
-        const std::size_t n = firstDifference(expected, actual);
+        const std::size_t n = vsthost::firstDifference(expected, actual);
         EXPECT_EQ(n, in.frames()) << "first difference from the default mode at frame " << n;
     }
 }
@@ -157,7 +134,8 @@ TEST(HostFloatModeParameters, ValuesConvertAsInTheDefaultModeWhateverTheHostsMod
                 plugin->setParameter(0, value);
                 inMode = plugin->getParameter(0);
             }
-            EXPECT_EQ(bitsOf(inMode), bitsOf(expected)) << mode.name << ", value " << value;
+            EXPECT_EQ(vsthost::bitsOf(inMode), vsthost::bitsOf(expected))
+                << mode.name << ", value " << value;
         }
     }
 }

@@ -3,9 +3,9 @@
 
 #include <string>
 
-#include "tests/host/plugin_under_test.h"
+#include "tests/host/host_test_support.h"
 
-using testing_support::pluginPath;
+using vsthost::pluginUnderTestPath;
 
 namespace {
 
@@ -22,7 +22,7 @@ namespace {
 }  // namespace
 
 TEST(HostLibrary, AMissingBinaryIsRefusedWithAReasonNamingIt) {
-    const std::string missing = pluginPath() + ".missing";
+    const std::string missing = pluginUnderTestPath() + ".missing";
     std::string error;
     EXPECT_EQ(vsthost::PluginLibrary::load(missing, &error), nullptr);
     EXPECT_NE(error.find(".missing"), std::string::npos) << error;
@@ -32,10 +32,10 @@ TEST(HostLibrary, TheSameBinaryLoadedTwiceServesBothLoads) {
     // Hosts scanning and hosts playing load one binary more than once; unloading one copy must
     // leave the other working.
     std::string error;
-    auto first = vsthost::PluginLibrary::load(pluginPath(), &error);
+    auto first = vsthost::PluginLibrary::load(pluginUnderTestPath(), &error);
     ASSERT_NE(first, nullptr) << error;
     {
-        auto second = vsthost::PluginLibrary::load(pluginPath(), &error);
+        auto second = vsthost::PluginLibrary::load(pluginUnderTestPath(), &error);
         ASSERT_NE(second, nullptr) << error;
     }
     vsthost::Host host;
@@ -45,7 +45,7 @@ TEST(HostLibrary, TheSameBinaryLoadedTwiceServesBothLoads) {
 
 #ifdef _WIN32
 TEST(HostLibrary, WindowsPathsLoadWithEitherSlash) {
-    std::string backslashes = pluginPath(), slashes = pluginPath();
+    std::string backslashes = pluginUnderTestPath(), slashes = pluginUnderTestPath();
     for (char& c : backslashes) {
         if (c == '/') c = '\\';
     }

@@ -6,12 +6,17 @@
 #include <cmath>
 #include <thread>
 
-#include "tests/host/plugin_under_test.h"
+#include "tests/host/host_test_support.h"
 
-using testing_support::PluginTest;
 using testing_support::Stereo;
 
-TEST_F(PluginTest, StrengthMovesOnOneThreadWhileAnotherProcesses) {
+namespace {
+
+class ParameterThreads : public testing_support::PluginTest {};
+
+}  // namespace
+
+TEST_F(ParameterThreads, StrengthMovesOnOneThreadWhileAnotherProcesses) {
     std::atomic<bool> done{false};
     std::thread mover([&] {
         int step = 0;

@@ -6,7 +6,7 @@
 #include <random>
 #include <string>
 
-#include "tests/host/plugin_under_test.h"
+#include "tests/host/host_test_support.h"
 #include "tests/host/reference_crossfeed.h"
 
 using testing_support::bitsOf;

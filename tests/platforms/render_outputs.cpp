@@ -20,6 +20,7 @@
 #include <vector>
 
 #include "tools/host/plugin_host.h"
+#include "tools/host/stereo_buffer.h"
 
 namespace {
 
@@ -153,10 +154,10 @@ bool renderCase(const vsthost::PluginLibrary& library, const Case& c, std::uint3
     plugin.setParameter(0, c.strength);
 
     const std::vector<Sample> input = makeSignal<Sample>(seed);
-    std::vector<Sample> left(kFrames), right(kFrames), outLeft(kFrames), outRight(kFrames);
+    vsthost::StereoBuffer<Sample> in(kFrames), out(kFrames);
     for (std::size_t n = 0; n < kFrames; ++n) {
-        left[n] = input[2 * n];
-        right[n] = input[2 * n + 1];
+        in.left[n] = input[2 * n];
+        in.right[n] = input[2 * n + 1];
     }
     bool changed = false;
     std::size_t done = 0;
@@ -168,13 +169,8 @@ bool renderCase(const vsthost::PluginLibrary& library, const Case& c, std::uint3
             changed = true;
         }
         const std::size_t frames = std::min<std::size_t>(size, kFrames - done);
-        Sample* in[2] = {left.data() + done, right.data() + done};
-        Sample* out[2] = {outLeft.data() + done, outRight.data() + done};
-        if constexpr (sizeof(Sample) == 4) {
-            plugin.processReplacing(in, out, static_cast<VstInt32>(frames));
-        } else {
-            plugin.processDoubleReplacing(in, out, static_cast<VstInt32>(frames));
-        }
+        plugin.processSamples(in.channelsFrom(done), out.channelsFrom(done),
+                              static_cast<VstInt32>(frames));
         done += frames;
     }
     plugin.suspend();
@@ -184,8 +180,8 @@ bool renderCase(const vsthost::PluginLibrary& library, const Case& c, std::uint3
     record.unitBytes = sizeof(Sample);
     record.bytes.resize(2 * kFrames * sizeof(Sample));
     for (std::size_t n = 0; n < kFrames; ++n) {
-        std::memcpy(&record.bytes[(2 * n) * sizeof(Sample)], &outLeft[n], sizeof(Sample));
-        std::memcpy(&record.bytes[(2 * n + 1) * sizeof(Sample)], &outRight[n], sizeof(Sample));
+        std::memcpy(&record.bytes[(2 * n) * sizeof(Sample)], &out.left[n], sizeof(Sample));
+        std::memcpy(&record.bytes[(2 * n + 1) * sizeof(Sample)], &out.right[n], sizeof(Sample));
     }
     return true;
 }

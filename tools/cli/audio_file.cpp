@@ -5,7 +5,9 @@
 
 #include <cerrno>
 #include <cmath>
+#include <cstdio>
 #include <cstring>
+#include <sstream>
 #include <utility>
 #include <vector>
 
@@ -75,16 +77,29 @@ bool canHold(int format) {
 
 // ---- Reading ---------------------------------------------------------------------------------
 
-SoundReader::SoundReader(const std::string& path) : path_(path) {
-    if (!fileExists(path)) throw Failure(path + ": no such file");
-    if (isDirectory(path)) throw Failure(path + " is a directory, not a sound file");
-    // Open it ourselves first: the reason it cannot be read is then the system's, not a guess.
-    const int descriptor = ::open(path.c_str(), O_RDONLY);
-    if (descriptor < 0) throw Failure("cannot read " + path + ": " + std::strerror(errno));
-    file_ = sf_open_fd(descriptor, SFM_READ, &info_, SF_TRUE);
+SoundReader::SoundReader(const std::string& path) : name_(path == "-" ? "standard input" : path) {
+    int descriptor = STDIN_FILENO;
+    if (path == "-") {
+        if (::isatty(STDIN_FILENO) == 1) {
+            throw Failure("standard input is a terminal; pipe a sound file into varic or name one");
+        }
+    } else {
+        if (!fileExists(path)) throw Failure(path + ": no such file");
+        if (isDirectory(path)) throw Failure(path + " is a directory, not a sound file");
+        // Open it ourselves first: the reason it cannot be read is then the system's, not a
+        // guess.
+        descriptor = ::open(path.c_str(), O_RDONLY);
+        if (descriptor < 0) throw Failure("cannot read " + path + ": " + std::strerror(errno));
+    }
+    seekable_ = ::lseek(descriptor, 0, SEEK_CUR) >= 0;
+    file_ = sf_open_fd(descriptor, SFM_READ, &info_, path == "-" ? SF_FALSE : SF_TRUE);
     if (file_ == nullptr) {
-        throw Failure(path + ": not a sound file in a format varic reads (" + sf_strerror(nullptr) +
-                      ")");
+        const std::string reason = sf_strerror(nullptr);
+        throw Failure(name_ + ": not a sound file in a format varic reads" +
+                      (seekable_ ? " (" + reason + ")"
+                                 : " from a pipe (" + reason +
+                                       "); WAV, AU and OGG can be piped, give FLAC and the "
+                                       "others by file name"));
     }
 }
 
@@ -92,9 +107,49 @@ SoundReader::~SoundReader() {
     if (file_ != nullptr) sf_close(file_);
 }
 
+SoundStrings SoundReader::strings() const {
+    SoundStrings found;
+    for (int type = SF_STR_FIRST; type <= SF_STR_LAST; ++type) {
+        const char* text = sf_get_string(file_, type);
+        if (text != nullptr && *text != '\0') found.emplace_back(type, text);
+    }
+    return found;
+}
+
+std::optional<sf_count_t> SoundReader::promisedFrames() const {
+    if (!seekable_) return std::nullopt;
+    // For WAV and AIFF, libsndfile trims a data chunk longer than the file and only logs it
+    // ("data : 529200 (should be 300000)"); other formats keep the header's count in frames.
+    static const std::pair<int, int> bytesPerSample[] = {
+        {SF_FORMAT_PCM_S8, 1}, {SF_FORMAT_PCM_U8, 1}, {SF_FORMAT_PCM_16, 2},
+        {SF_FORMAT_PCM_24, 3}, {SF_FORMAT_PCM_32, 4}, {SF_FORMAT_FLOAT, 4},
+        {SF_FORMAT_DOUBLE, 8}, {SF_FORMAT_ULAW, 1},   {SF_FORMAT_ALAW, 1},
+    };
+    int sampleBytes = 0;
+    for (const auto& [type, bytes] : bytesPerSample) {
+        if ((info_.format & SF_FORMAT_SUBMASK) == type) sampleBytes = bytes;
+    }
+    std::vector<char> log(16384, '\0');
+    sf_command(file_, SFC_GET_LOG_INFO, log.data(), static_cast<int>(log.size()) - 1);
+    std::istringstream lines(log.data());
+    std::string line;
+    while (sampleBytes > 0 && std::getline(lines, line)) {
+        char chunk[8] = {};
+        long long claimed = 0;
+        long long actual = 0;
+        if (std::sscanf(line.c_str(), " %4s : %lld (should be %lld)", chunk, &claimed, &actual) ==
+                3 &&
+            (std::strcmp(chunk, "data") == 0 || std::strcmp(chunk, "SSND") == 0) &&
+            claimed > actual) {
+            return info_.frames + (claimed - actual) / (sampleBytes * info_.channels);
+        }
+    }
+    return info_.frames;
+}
+
 void SoundReader::checkRead(sf_count_t got, sf_count_t wanted) {
     if (got < wanted && sf_error(file_) != SF_ERR_NO_ERROR) {
-        throw Failure("cannot read " + path_ + ": " + sf_strerror(file_));
+        throw Failure("cannot read " + name_ + ": " + sf_strerror(file_));
     }
 }
 
@@ -112,16 +167,51 @@ sf_count_t SoundReader::read(double* interleaved, sf_count_t frames) {
 
 // ---- Formats ---------------------------------------------------------------------------------
 
-int chooseOutputFormat(int inputFormat, const std::string& outputPath, int sampleType) {
-    const std::string extension = extensionOf(outputPath);
-    int container = inputFormat & SF_FORMAT_TYPEMASK;
-    if (!extension.empty() && !sameExtension(container, extension)) {
-        const int named = containerForExtension(extension);
-        if (named != 0) container = named;
+namespace {
+
+// The samples a container is written with when the input's do not fit and none were asked
+// for: its own codec, else 16-bit from lossy input, else the finest integer it holds.
+int defaultSampleType(int container, const std::string& extension, int inputFormat) {
+    if (extension == "opus") return SF_FORMAT_OPUS;
+    if (container == SF_FORMAT_OGG) return SF_FORMAT_VORBIS;
+    if (container == SF_FORMAT_MPEG) return SF_FORMAT_MPEG_LAYER_III;
+    const int input = inputFormat & SF_FORMAT_SUBMASK;
+    const bool lossless = (input >= SF_FORMAT_PCM_S8 && input <= SF_FORMAT_DOUBLE) ||
+                          (input >= SF_FORMAT_ALAC_16 && input <= SF_FORMAT_ALAC_32);
+    const int order[] = {lossless ? SF_FORMAT_PCM_24 : SF_FORMAT_PCM_16,
+                         lossless ? SF_FORMAT_PCM_16 : SF_FORMAT_PCM_24, SF_FORMAT_FLOAT,
+                         SF_FORMAT_PCM_U8, SF_FORMAT_PCM_S8};
+    for (const int type : order) {
+        if (canHold(container | type)) return type;
     }
-    const int samples = sampleType != 0 ? sampleType : (inputFormat & SF_FORMAT_SUBMASK);
-    const int endian =
-        container == (inputFormat & SF_FORMAT_TYPEMASK) ? (inputFormat & SF_FORMAT_ENDMASK) : 0;
+    return input;
+}
+
+}  // namespace
+
+int chooseOutputFormat(int inputFormat, const std::string& outputPath, int sampleType,
+                       bool seekable) {
+    const int inputContainer = inputFormat & SF_FORMAT_TYPEMASK;
+    const std::string extension = outputPath == "-" ? "" : extensionOf(outputPath);
+    int container = inputContainer;
+    if (outputPath == "-") {
+        container = seekable ? SF_FORMAT_WAV : SF_FORMAT_AU;
+    } else if (!extension.empty() && !sameExtension(container, extension)) {
+        container = containerForExtension(extension);
+        if (container == 0) {
+            throw UsageError(outputPath + ": varic does not know the file type ." + extension +
+                             " (try .wav, .flac, .aiff, .ogg, .opus, .mp3, .au)");
+        }
+    }
+    int samples = sampleType;
+    if (samples == 0) {
+        const int input = inputFormat & SF_FORMAT_SUBMASK;
+        const bool opusNamed = extension == "opus" && input != SF_FORMAT_OPUS;
+        samples = canHold(container | input) && !opusNamed
+                      ? input
+                      : defaultSampleType(container, extension, inputFormat);
+    }
+    const int endian = container == inputContainer ? (inputFormat & SF_FORMAT_ENDMASK) : 0;
     const int format = container | samples | endian;
     if (canHold(format)) return format;
     if (canHold(container | samples)) return container | samples;
@@ -136,7 +226,8 @@ int chooseOutputFormat(int inputFormat, const std::string& outputPath, int sampl
         if (canHold(container | type))
             offered += (offered.empty() ? "" : ", ") + std::string(option);
     }
-    std::string message = outputPath + ": a " + containerName(container) + " file cannot hold " +
+    std::string message = (outputPath == "-" ? std::string("standard output") : outputPath) + ": " +
+                          containerName(container) + " files cannot hold " +
                           sampleTypeName(samples) + " samples";
     message += offered.empty() ? "; choose another file type" : "; choose one of " + offered;
     throw Failure(message);
@@ -156,20 +247,39 @@ bool hasFullScale(int format) {
     }
 }
 
+bool finerThanFloat(int format) {
+    switch (format & SF_FORMAT_SUBMASK) {
+        case SF_FORMAT_PCM_32:
+        case SF_FORMAT_DOUBLE:
+        case SF_FORMAT_ALAC_32: return true;
+        default: return false;
+    }
+}
+
 // ---- Writing ---------------------------------------------------------------------------------
 
-SoundWriter::SoundWriter(PendingFile& file, int format, int sampleRate, int channels)
-    : path_(file.finalPath()), channels_(channels), fullScale_(hasFullScale(format)) {
+SoundWriter::SoundWriter(OutputFile& file, int format, int sampleRate, int channels,
+                         const SoundStrings& strings)
+    : path_(file.name() == "-" ? "standard output" : file.name()),
+      channels_(channels),
+      fullScale_(hasFullScale(format)) {
     SF_INFO info{};
     info.samplerate = sampleRate;
     info.channels = channels;
     info.format = format;
     file_ = sf_open_fd(file.takeDescriptor(), SFM_WRITE, &info, SF_TRUE);
     if (file_ == nullptr) {
-        throw Failure("cannot write " + path_ + ": " + sf_strerror(nullptr));
+        const std::string reason = sf_strerror(nullptr);
+        throw Failure("cannot write " + path_ + ": " +
+                      (file.seekable()
+                           ? reason
+                           : containerName(format) + " cannot be written to a pipe; AU (.au) can"));
     }
     // Without this, libsndfile wraps a sample beyond full scale around to the other sign.
     if (fullScale_) sf_command(file_, SFC_SET_CLIPPING, nullptr, SF_TRUE);
+    // Before any audio: some formats write their strings into the header. A string the
+    // format cannot hold is left out.
+    for (const auto& [type, text] : strings) sf_set_string(file_, type, text.c_str());
 }
 
 SoundWriter::~SoundWriter() {
@@ -182,10 +292,8 @@ void SoundWriter::inspect(Sample* samples, std::size_t count) {
         const Sample x = samples[i];
         if (!std::isfinite(x)) {
             ++nonFinite_;
-            if (fullScale_) {
+            if (fullScale_)
                 samples[i] = std::isnan(x) ? Sample(0) : (x > 0 ? Sample(1) : Sample(-1));
-                if (!std::isnan(x)) ++clipped_;
-            }
             continue;
         }
         const double magnitude = std::fabs(static_cast<double>(x));

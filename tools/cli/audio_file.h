@@ -4,15 +4,22 @@
 
 #include <sndfile.h>
 
+#include <optional>
 #include <string>
+#include <utility>
+#include <vector>
 
 namespace varic {
 
-class PendingFile;
+class OutputFile;
+
+// Title, artist, album, comment, date and the like: libsndfile's SF_STR_* with their texts.
+using SoundStrings = std::vector<std::pair<int, std::string>>;
 
 class SoundReader {
 public:
-    // Throws Failure, naming the file and the problem, when it cannot be read as sound.
+    // "-" reads standard input. Throws Failure, naming the file and the problem, when it
+    // cannot be read as sound.
     explicit SoundReader(const std::string& path);
     ~SoundReader();
     SoundReader(const SoundReader&) = delete;
@@ -22,6 +29,11 @@ public:
     int sampleRate() const { return info_.samplerate; }
     sf_count_t frames() const { return info_.frames; }
     int format() const { return info_.format; }
+    const std::string& name() const { return name_; }
+    SoundStrings strings() const;
+    // The frame count the header promises, where it can be told: a file cut short holds fewer.
+    // Nothing for a pipe, whose header may not know its length.
+    std::optional<sf_count_t> promisedFrames() const;
 
     // Reads up to `frames` interleaved frames; fewer only at the end. Throws on a read error.
     sf_count_t read(float* interleaved, sf_count_t frames);
@@ -29,38 +41,47 @@ public:
 
 private:
     void checkRead(sf_count_t got, sf_count_t wanted);
-    std::string path_;
+    std::string name_;
     SF_INFO info_{};
     SNDFILE* file_ = nullptr;
+    bool seekable_ = true;
 };
 
-// The format for an output file: the container that the output's extension names (the
-// input's when the extension names none or the same), holding `sampleType` samples, or the
-// input's sample type when `sampleType` is 0. Throws when the container cannot hold them.
-int chooseOutputFormat(int inputFormat, const std::string& outputPath, int sampleType);
+// The format for an output: the container that the output's extension names (the input's
+// when it has none; for "-" WAV, or AU, which streams, when `seekable` is false), holding
+// `sampleType` samples. With `sampleType` 0: the input's sample type where the container holds
+// it, else the container's own codec (Vorbis for .ogg, Opus for .opus, MP3 for .mp3), else
+// 16-bit from lossy input and 24-bit from lossless. Throws UsageError for an extension that
+// names no container, and Failure when the container cannot hold the requested samples.
+int chooseOutputFormat(int inputFormat, const std::string& outputPath, int sampleType,
+                       bool seekable);
 // "WAV (Microsoft), Signed 16 bit PCM".
 std::string describeFormat(int format);
 // True for sample types with a full scale (integer PCM and the codecs built on it).
 bool hasFullScale(int format);
+// True for sample types finer than a 32-bit float's 24 bits (32-bit integers, 64-bit floats).
+bool finerThanFloat(int format);
 
 class SoundWriter {
 public:
-    // Writes into the temporary file of `file`; the caller commits it after close().
-    SoundWriter(PendingFile& file, int format, int sampleRate, int channels);
+    // Writes into `file`, whose owner commits it after close(). The strings are copied where
+    // the format holds them.
+    SoundWriter(OutputFile& file, int format, int sampleRate, int channels,
+                const SoundStrings& strings = {});
     ~SoundWriter();
     SoundWriter(const SoundWriter&) = delete;
     SoundWriter& operator=(const SoundWriter&) = delete;
 
     // Writes interleaved frames. In a format with a full scale, samples beyond it are clipped
-    // to it and counted, and samples that are not numbers are written as 0 and counted; the
-    // buffer is changed accordingly.
+    // to it and counted; samples that are not finite are counted apart and, in such a format,
+    // written as 0 (NaN) or full scale (infinities). The buffer is changed accordingly.
     void write(float* interleaved, sf_count_t frames);
     void write(double* interleaved, sf_count_t frames);
     void close();  // throws when the file could not be finished
 
     long long clippedSamples() const { return clipped_; }
     long long nonFiniteSamples() const { return nonFinite_; }
-    double peak() const { return peak_; }  // largest magnitude offered, before clipping
+    double peak() const { return peak_; }  // largest finite magnitude offered, before clipping
 
 private:
     template <class Sample>

@@ -1,7 +1,7 @@
 #pragma once
 // What every varic sub-command shares: failures that end a command with one line, a small
-// option parser, strict number parsing, output files that appear only when complete, and
-// Ctrl-C handling.
+// option parser, strict number parsing, how much to say, output files that never destroy what
+// they replace, and clean stops on signals.
 
 #include <optional>
 #include <stdexcept>
@@ -22,14 +22,22 @@ public:
     using Failure::Failure;
 };
 
-// The user pressed Ctrl-C (or the process got SIGTERM) during long work: exit status 130.
+// A signal (hang-up, Ctrl-C, termination, broken pipe) stopped long work: exit status 128 +
+// the signal's number, as a shell reports a process killed by it.
 class Interrupted : public Failure {
 public:
-    using Failure::Failure;
+    explicit Interrupted(int signal);
+    int signal() const { return signal_; }
+
+private:
+    int signal_;
 };
 
 // The options and operands of one sub-command. Options take their value as "--name VALUE"
-// or "--name=VALUE"; a flag takes none. Anything else starting with "--" is refused.
+// or "--name=VALUE"; a flag takes none; short flags ("-q") are spelled out in the lists like
+// long ones. Any other word starting with "-" is refused, except "-" itself, which is an
+// operand (standard input or output). Every command also takes -q/--quiet and -v/--verbose,
+// which set the verbosity for the whole run.
 class Arguments {
 public:
     Arguments(const std::string& command, const std::vector<std::string>& words,
@@ -49,6 +57,15 @@ private:
     std::vector<std::string> operands_;
 };
 
+enum class Verbosity { quiet, normal, verbose };
+void setVerbosity(Verbosity verbosity);
+Verbosity verbosity();
+// "varic: warning: <message>" on stderr, unless quiet.
+void warn(const std::string& message);
+// "varic: <message>" on stderr, only when verbose.
+void note(const std::string& message);
+
+// The numbers below come from the command line: a bad one is a UsageError.
 // A finite decimal number, all of the text; `what` names it in the message otherwise.
 double parseNumber(const std::string& text, const std::string& what);
 // A number from `low` to `high`; out of range: "<what> <text> is out of range: valid low to high".
@@ -57,6 +74,9 @@ double parseNumberInRange(const std::string& text, const std::string& what, doub
 long parseIntegerInRange(const std::string& text, const std::string& what, long low, long high);
 // A number as people write it: no trailing zeros, no exponent for ordinary sizes.
 std::string formatNumber(double value);
+
+// "1 sample", "2 samples".
+std::string counted(long long count, const std::string& noun);
 
 bool fileExists(const std::string& path);
 bool isDirectory(const std::string& path);
@@ -69,26 +89,44 @@ std::string stemOf(const std::string& path);
 // The full path of an executable found on $PATH, or nothing.
 std::optional<std::string> findProgram(const std::string& name);
 
-// An output file that appears under its name only when it is complete. The data go to a
-// hidden temporary file beside the final path (so that the rename stays on one file system);
-// commit() renames it into place, and a PendingFile destroyed without commit() removes it.
-class PendingFile {
+// An output that never destroys what it replaces. How it is written depends on what the
+// path names (after following symbolic links):
+// - a regular file, or nothing yet: a hidden temporary file in the target's directory,
+//   renamed over the target by commit(), with the mode (and, where permitted, the owner) of
+//   the file it replaces;
+// - a regular file with other hard links, or in a directory that varic may not write: a
+//   temporary file that commit() copies into the existing file, which keeps its links;
+// - anything else (a device, a FIFO, a terminal, /dev/stdout) and "-" (standard output):
+//   written directly, since there is nothing to rename over.
+// Destroyed without commit(), it removes its temporary file.
+class OutputFile {
 public:
-    explicit PendingFile(const std::string& finalPath);  // creates the temporary file
-    ~PendingFile();
-    PendingFile(const PendingFile&) = delete;
-    PendingFile& operator=(const PendingFile&) = delete;
+    explicit OutputFile(const std::string& path);
+    ~OutputFile();
+    OutputFile(const OutputFile&) = delete;
+    OutputFile& operator=(const OutputFile&) = delete;
 
-    const std::string& temporaryPath() const { return temporaryPath_; }
-    const std::string& finalPath() const { return finalPath_; }
-    // The open descriptor of the temporary file; the caller takes it over (-1 afterwards).
+    const std::string& name() const { return name_; }  // as the user gave it
+    bool direct() const { return mode_ == Mode::direct; }
+    // False for pipes, sockets and terminals, where a sound file's header cannot be rewritten.
+    bool seekable() const { return seekable_; }
+    // The path a program may open to write the data (the temporary file, or the target itself
+    // when written directly).
+    const std::string& writePath() const { return writePath_; }
+    // The open descriptor to write the data to; the caller takes it over (-1 afterwards).
     int takeDescriptor();
     void commit();
 
 private:
-    std::string finalPath_;
+    enum class Mode { replace, copyBack, direct };
+    void openTemporary(const std::string& directory, const std::string& stem);
+    std::string name_;
+    std::string target_;  // the file finally written, links followed
+    std::string writePath_;
     std::string temporaryPath_;
+    Mode mode_ = Mode::replace;
     int descriptor_ = -1;
+    bool seekable_ = true;
     bool committed_ = false;
 };
 
@@ -105,12 +143,16 @@ private:
     std::string path_;
 };
 
-// Writes a whole text file through a PendingFile.
+// Writes a whole text file through an OutputFile ("-": standard output).
 void writeTextFile(const std::string& path, const std::string& text);
 
-// Ctrl-C and SIGTERM set a flag instead of killing the process, so that long work can stop
-// cleanly and remove its temporary files.
+// SIGHUP, SIGINT, SIGTERM and SIGPIPE set a flag instead of killing the process, so that long
+// work stops cleanly and removes its temporary files; the blocking calls they interrupt fail
+// with EINTR (or EPIPE) instead of waiting on.
 void catchInterrupts();
+// The signal caught so far, or 0.
+int caughtSignal();
+// Throws Interrupted once a signal was caught.
 void stopIfInterrupted();
 
 }  // namespace varic

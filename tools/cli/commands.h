@@ -20,7 +20,7 @@ struct RenderJob {
     std::string output;
     std::optional<double> strength;   // 0..100
     std::vector<std::string> params;  // "N=VALUE"
-    std::optional<int> precision;     // 32 or 64; by default 64 only for 64-bit input
+    std::optional<int> precision;     // 32 or 64; by default 64 for input finer than floats
     int blockSize = 4096;
     int sampleType = 0;  // libsndfile sample type to write; 0: the input's
     bool monoToStereo = false;

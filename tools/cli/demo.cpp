@@ -10,9 +10,9 @@
 #include <vector>
 
 #include "tools/cli/audio_file.h"
+#include "tools/cli/binary_and_instance.h"
 #include "tools/cli/cli_support.h"
 #include "tools/cli/commands.h"
-#include "tools/cli/plugin_session.h"
 #include "tools/cli/response.h"
 
 namespace varic {
@@ -76,7 +76,7 @@ void synthesise(std::vector<float>& interleaved) {
 void writeDemoInput(const std::string& path) {
     std::vector<float> samples;
     synthesise(samples);
-    PendingFile file(path);
+    OutputFile file(path);
     SoundWriter writer(file, SF_FORMAT_WAV | SF_FORMAT_PCM_16, kRate, 2);
     writer.write(samples.data(), static_cast<sf_count_t>(samples.size() / 2));
     writer.close();
@@ -106,7 +106,7 @@ int runDemo(const std::vector<std::string>& words) {
     job.output = output;
     const RenderResult rendered = render(job);
 
-    const std::vector<std::optional<double>> strengths = {10.0, 25.0, 50.0, 100.0};
+    const std::vector<EffectSetting> strengths = {{10.0, {}}, {25.0, {}}, {50.0, {}}, {100.0, {}}};
     const Response response = measureResponse(PluginBinary(job.plugin), kRate, strengths);
     writeTextFile(csv, responseCsv(response));
     const bool plotted = plotResponse(response, plot);

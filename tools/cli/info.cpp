@@ -5,9 +5,9 @@
 #include <string>
 #include <vector>
 
+#include "tools/cli/binary_and_instance.h"
 #include "tools/cli/cli_support.h"
 #include "tools/cli/commands.h"
-#include "tools/cli/plugin_session.h"
 
 namespace varic {
 namespace {
@@ -266,9 +266,15 @@ void printJson(const Description& d) {
 }  // namespace
 
 int runInfo(const std::vector<std::string>& words) {
-    const Arguments args("info", words, {}, {"--json"});
+    const Arguments args("info", words, {"--plugin"}, {"--json"});
     args.expectOperands(0, 1, "at most one PLUGIN");
-    const std::string path = args.operands().empty() ? defaultPluginPath() : args.operands()[0];
+    const auto option = args.value("--plugin");
+    if (option && !args.operands().empty()) {
+        throw UsageError("name the plug-in once: as PLUGIN or with --plugin");
+    }
+    const std::string path = option                    ? *option
+                             : args.operands().empty() ? defaultPluginPath()
+                                                       : args.operands()[0];
     const PluginBinary binary(path);
     EffectInstance effect(binary, HostSettings{});
     const Description description = describe(effect);

@@ -1,7 +1,9 @@
 #pragma once
 // A small VST 2.4 host: loads a plug-in binary, calls its entry with a callback that records
 // every request it receives, and wraps the record's routines. Used by the tests, the
-// benchmarks and the command-line tool; works with any stereo VST 2.4 effect binary.
+// benchmarks and the command-line tool; works with any stereo VST 2.4 effect binary. The rest
+// of the host-support library beside it: plugin_under_test.h (which binary to drive),
+// stereo_buffer.h (buffers in either precision), host_float_mode.h (a host thread's SSE mode).
 
 #include <functional>
 #include <memory>
@@ -89,6 +91,14 @@ public:
     void process(float** inputs, float** outputs, VstInt32 frames);
     void processReplacing(float** inputs, float** outputs, VstInt32 frames);
     void processDoubleReplacing(double** inputs, double** outputs, VstInt32 frames);
+    // Replacing processing in the samples' own precision: processReplacing for 32-bit samples,
+    // processDoubleReplacing for 64-bit ones.
+    void processSamples(float** inputs, float** outputs, VstInt32 frames) {
+        processReplacing(inputs, outputs, frames);
+    }
+    void processSamples(double** inputs, double** outputs, VstInt32 frames) {
+        processDoubleReplacing(inputs, outputs, frames);
+    }
 
     void setSampleRate(float rate) { dispatch(effSetSampleRate, 0, 0, nullptr, rate); }
     void setBlockSize(VstInt32 frames) { dispatch(effSetBlockSize, 0, frames); }

@@ -1,18 +1,17 @@
 #pragma once
-// A plug-in binary as varic uses it: loaded with clear errors, instantiated as a host does
-// (open, sample rate, block size, precision, resume, start), parameters set by name or index,
-// and stereo blocks processed in either precision.
+// A plug-in binary as varic uses it (PluginBinary: loaded, with clear errors) and an effect
+// instance made from it (EffectInstance: set up as a host does, with open, sample rate, block
+// size, precision, resume and start; parameters set by name or index; stereo blocks processed
+// in either precision).
 
 #include <memory>
 #include <string>
 #include <vector>
 
+#include "tools/cli/plugin_location.h"
 #include "tools/host/plugin_host.h"
 
 namespace varic {
-
-// The crossfeed as built beside this tool.
-std::string defaultPluginPath();
 
 // A loaded plug-in binary that exports an entry. Throws Failure when the file is missing,
 // does not load, or exports neither VSTPluginMain nor main.
@@ -27,13 +26,13 @@ private:
     std::unique_ptr<vsthost::PluginLibrary> library_;
 };
 
-enum class Precision { single, twice };  // 32-bit and 64-bit samples
+enum class Precision { float32, float64 };  // 32-bit and 64-bit samples
 
 // What the host tells an instance, and answers when the instance asks.
 struct HostSettings {
     float sampleRate = 44100.0f;
     int blockSize = 4096;
-    Precision precision = Precision::single;
+    Precision precision = Precision::float32;
 };
 
 // One instance made through the binary's entry; closed when destroyed. Throws Failure when
@@ -86,20 +85,6 @@ private:
     std::unique_ptr<vsthost::Host> host_;
     std::unique_ptr<vsthost::Plugin> plugin_;
     bool running_ = false;
-};
-
-// Channel buffers for one stereo block, with the pointer arrays a host passes.
-template <class Sample>
-struct StereoBlock {
-    explicit StereoBlock(int frames) : left(frames), right(frames) {}
-    Sample** channels() {
-        pointers[0] = left.data();
-        pointers[1] = right.data();
-        return pointers;
-    }
-    std::vector<Sample> left;
-    std::vector<Sample> right;
-    Sample* pointers[2] = {nullptr, nullptr};
 };
 
 }  // namespace varic

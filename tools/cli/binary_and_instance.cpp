@@ -1,4 +1,4 @@
-#include "tools/cli/plugin_session.h"
+#include "tools/cli/binary_and_instance.h"
 
 #include <algorithm>
 #include <cctype>
@@ -36,10 +36,6 @@ VstIntPtr copyHostString(void* buffer, const char* text) {
 }
 
 }  // namespace
-
-std::string defaultPluginPath() {
-    return VARIC_DEFAULT_PLUGIN;
-}
 
 // ---- PluginBinary ----------------------------------------------------------------------------
 
@@ -111,7 +107,7 @@ void EffectInstance::requireStereo() const {
 
 bool EffectInstance::canProcess(Precision precision) const {
     const AEffect& e = record();
-    if (precision == Precision::twice) {
+    if (precision == Precision::float64) {
         return (e.flags & effFlagsCanDoubleReplacing) != 0 && e.processDoubleReplacing != nullptr;
     }
     // The accumulating call serves when there is no replacing one.
@@ -121,9 +117,9 @@ bool EffectInstance::canProcess(Precision precision) const {
 
 void EffectInstance::requireProcessing(Precision precision) const {
     if (canProcess(precision)) return;
-    throw Failure(
-        "plug-in " + path_ + " cannot process " +
-        (precision == Precision::twice ? "64-bit samples; use --precision 32" : "32-bit samples"));
+    throw Failure("plug-in " + path_ + " cannot process " +
+                  (precision == Precision::float64 ? "64-bit samples; use --precision 32"
+                                                   : "32-bit samples"));
 }
 
 std::string EffectInstance::displayName() {
@@ -184,7 +180,7 @@ void EffectInstance::start() {
     plugin_->setBlockSize(settings_.blockSize);
     plugin_->dispatch(
         effSetProcessPrecision, 0,
-        settings_.precision == Precision::twice ? kProcessPrecision64 : kProcessPrecision32);
+        settings_.precision == Precision::float64 ? kProcessPrecision64 : kProcessPrecision32);
     plugin_->resume();
     plugin_->dispatch(effStartProcess);
     running_ = true;

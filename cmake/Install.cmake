@@ -1,0 +1,118 @@
+# Install rules: `cmake --install BUILD --prefix P` (DESTDIR works too). Every destination is
+# relative to the prefix, so an installed tree may be moved as a whole.
+#
+#   component    Linux                                    Windows
+#   plugin       P/lib/lxvst/VaricCrossfeed.so           P/VaricCrossfeed.dll
+#   cli          P/bin/varic, P/share/man/man1/varic.1.gz
+#   docs         P/share/doc/varic-crossfeed/: README.md, LICENSE, CHANGELOG.md
+#                                                         P/README.md, LICENSE.txt,
+#                                                         CHANGELOG.md, INSTALL.txt
+#   development  P/include/vst-effect-base/, P/LIBDIR/libvst_effect_{base,entry}.a,
+#                P/LIBDIR/cmake/VstEffectBase/, P/LIBDIR/pkgconfig/vst-effect-base.pc,
+#                P/share/vst-effect-base/exports.map, P/share/doc/vst-effect-base/examples/
+#
+# lib/lxvst is where Debian's VST packages put plug-ins, and Ardour and other Linux hosts scan
+# it under /usr and /usr/local. cmake/Packaging.cmake puts the components into packages: a new
+# binary (an LV2 bundle, say) needs its install() rule here with a COMPONENT, and one line
+# there.
+
+# Libraries, pkg-config and CMake files in the multiarch folder where the system has one
+# (lib/x86_64-linux-gnu on Debian): pkg-config and find_package search it under any prefix.
+if(CMAKE_LIBRARY_ARCHITECTURE)
+    set(CMAKE_INSTALL_LIBDIR lib/${CMAKE_LIBRARY_ARCHITECTURE} CACHE PATH "Object code libraries")
+endif()
+include(GNUInstallDirs)
+include(CMakePackageConfigHelpers)
+
+set(VARIC_INSTALL_PLUGINDIR lib/lxvst CACHE STRING
+    "Where the Linux plug-in is installed, relative to the prefix")
+set(VARIC_INSTALL_DOCDIR ${CMAKE_INSTALL_DATADIR}/doc/varic-crossfeed)
+
+# Texts compressed as Debian wants them (gzip -n: no name or time stamp, the same bytes on
+# every build); man reads them so everywhere.
+function(varic_gzip source output)
+    add_custom_command(OUTPUT ${output}
+        COMMAND gzip -9nc ${source} > ${output}
+        DEPENDS ${source} VERBATIM)
+endfunction()
+
+if(WIN32)
+    install(TARGETS VaricCrossfeed LIBRARY DESTINATION . RUNTIME DESTINATION . COMPONENT plugin)
+    configure_file(${PROJECT_SOURCE_DIR}/packaging/INSTALL-windows.txt.in
+                   ${PROJECT_BINARY_DIR}/INSTALL.txt @ONLY NEWLINE_STYLE CRLF)
+    install(FILES README.md CHANGELOG.md ${PROJECT_BINARY_DIR}/INSTALL.txt
+            DESTINATION . COMPONENT docs)
+    install(FILES LICENSE DESTINATION . RENAME LICENSE.txt COMPONENT docs)
+    return()
+endif()
+
+# ---- for listeners ---------------------------------------------------------------------------
+
+install(TARGETS VaricCrossfeed LIBRARY DESTINATION ${VARIC_INSTALL_PLUGINDIR} COMPONENT plugin)
+
+if(TARGET varic)
+    # The installed varic finds the plug-in from its own folder (tools/cli/plugin_location.cpp).
+    file(RELATIVE_PATH bin_to_plugins /${CMAKE_INSTALL_BINDIR} /${VARIC_INSTALL_PLUGINDIR})
+    target_compile_definitions(varic PRIVATE
+        VARIC_INSTALLED_PLUGIN="${bin_to_plugins}/$<TARGET_FILE_NAME:VaricCrossfeed>")
+    install(TARGETS varic RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR} COMPONENT cli)
+
+    configure_file(${PROJECT_SOURCE_DIR}/packaging/varic.1.in ${PROJECT_BINARY_DIR}/varic.1 @ONLY)
+    varic_gzip(${PROJECT_BINARY_DIR}/varic.1 ${PROJECT_BINARY_DIR}/varic.1.gz)
+    add_custom_target(varic_manual ALL DEPENDS ${PROJECT_BINARY_DIR}/varic.1.gz)
+    install(FILES ${PROJECT_BINARY_DIR}/varic.1.gz
+            DESTINATION ${CMAKE_INSTALL_MANDIR}/man1 COMPONENT cli)
+endif()
+
+install(FILES README.md LICENSE CHANGELOG.md DESTINATION ${VARIC_INSTALL_DOCDIR} COMPONENT docs)
+
+# ---- for effect developers: the package VstEffectBase ----------------------------------------
+#
+# One imported target, VstEffectBase::VstEffectBase: the classes, their headers, the
+# floating-point flags their results depend on, and for a MODULE library (a plug-in binary)
+# the entry and the export map that leave VSTPluginMain and main its only exports. The entry
+# is a library of its own, linked only into modules: in the classes' library its alias main
+# could stand in for a program's own.
+
+set(VARIC_DEV_NAME vst-effect-base)
+set(VARIC_DEV_INCLUDEDIR ${CMAKE_INSTALL_INCLUDEDIR}/${VARIC_DEV_NAME})
+set(VARIC_DEV_DATADIR ${CMAKE_INSTALL_DATADIR}/${VARIC_DEV_NAME})
+set(VARIC_DEV_CMAKEDIR ${CMAKE_INSTALL_LIBDIR}/cmake/VstEffectBase)
+
+add_library(vst_effect_entry STATIC binding/plugin_entry.cpp)
+target_link_libraries(vst_effect_entry PRIVATE $<BUILD_INTERFACE:vst_effect_base>)
+set_target_properties(vst_effect_entry PROPERTIES EXPORT_NAME PluginEntry)
+set_target_properties(vst_effect_base PROPERTIES EXPORT_NAME VstEffectBase)
+target_compile_features(vst_effect_base INTERFACE cxx_std_14)
+target_compile_options(vst_effect_base INTERFACE
+    $<INSTALL_INTERFACE:-ffp-contract=off> $<INSTALL_INTERFACE:-fno-fast-math>)
+
+install(TARGETS vst_effect_base vst_effect_entry EXPORT VstEffectBaseTargets
+        ARCHIVE DESTINATION ${CMAKE_INSTALL_LIBDIR} COMPONENT development
+        INCLUDES DESTINATION ${VARIC_DEV_INCLUDEDIR})
+install(FILES binding/aeffect.h DESTINATION ${VARIC_DEV_INCLUDEDIR}/binding
+        COMPONENT development)
+install(DIRECTORY effect_base/ DESTINATION ${VARIC_DEV_INCLUDEDIR}/effect_base
+        COMPONENT development FILES_MATCHING PATTERN "*.h")
+install(FILES binding/exports.map DESTINATION ${VARIC_DEV_DATADIR} COMPONENT development)
+install(EXPORT VstEffectBaseTargets NAMESPACE VstEffectBase::
+        DESTINATION ${VARIC_DEV_CMAKEDIR} COMPONENT development)
+
+configure_package_config_file(packaging/VstEffectBaseConfig.cmake.in
+    ${PROJECT_BINARY_DIR}/VstEffectBaseConfig.cmake
+    INSTALL_DESTINATION ${VARIC_DEV_CMAKEDIR}
+    PATH_VARS VARIC_DEV_DATADIR)
+write_basic_package_version_file(${PROJECT_BINARY_DIR}/VstEffectBaseConfigVersion.cmake
+    COMPATIBILITY SameMajorVersion)
+install(FILES ${PROJECT_BINARY_DIR}/VstEffectBaseConfig.cmake
+              ${PROJECT_BINARY_DIR}/VstEffectBaseConfigVersion.cmake
+        DESTINATION ${VARIC_DEV_CMAKEDIR} COMPONENT development)
+
+# pkg-config finds the prefix from the file's own place, so the tree stays movable.
+file(RELATIVE_PATH varic_pc_to_prefix /${CMAKE_INSTALL_LIBDIR}/pkgconfig /)
+configure_file(packaging/vst-effect-base.pc.in ${PROJECT_BINARY_DIR}/${VARIC_DEV_NAME}.pc @ONLY)
+install(FILES ${PROJECT_BINARY_DIR}/${VARIC_DEV_NAME}.pc
+        DESTINATION ${CMAKE_INSTALL_LIBDIR}/pkgconfig COMPONENT development)
+
+install(DIRECTORY examples/ DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/${VARIC_DEV_NAME}/examples
+        COMPONENT development)

@@ -1,0 +1,12 @@
+#include "tests/host/host_test_support.h"
+
+namespace testing_support {
+
+std::unique_ptr<vsthost::Plugin> makeInstance(vsthost::Host& host) {
+    std::string error;
+    auto plugin = vsthost::Plugin::create(vsthost::pluginUnderTest(), &host, &error);
+    EXPECT_NE(plugin, nullptr) << error;
+    return plugin;
+}
+
+}  // namespace testing_support

@@ -1,0 +1,29 @@
+#!/usr/bin/env bash
+# One version: project(VERSION) is what `varic --version` prints, what the man page and the
+# CHANGELOG's latest entry name, and what the plug-in's vendor version (fixed at 1000 by its
+# identity) encodes as major × 1000 + minor × 100 + patch.
+# Usage: check_version.sh VERSION VARIC MANPAGE_GZ CHANGELOG
+set -uo pipefail
+version=$1 varic=$2 manpage=$3 changelog=$4
+
+failed=0
+fail() { echo "FAIL: $*"; failed=1; }
+
+IFS=. read -r major minor patch <<<"$version"
+vendor_version=$((major * 1000 + minor * 100 + patch))
+
+printed=$("$varic" --version | head -n 1)
+[ "$printed" = "varic $version" ] || fail "varic --version prints \"$printed\""
+
+reported=$("$varic" info --json | sed -n 's/^ *"vendorVersion": \([0-9-]*\),$/\1/p')
+[ "$reported" = "$vendor_version" ] ||
+    fail "the plug-in's vendor version is $reported; version $version makes it $vendor_version"
+
+header=$(zcat "$manpage" | grep '^\.TH ')
+grep -qF "\"varic $version\"" <<<"$header" || fail "the man page says: $header"
+
+latest=$(grep -m1 -oE '^## \[[^]]+\]' "$changelog")
+[ "$latest" = "## [$version]" ] || fail "the CHANGELOG's latest entry is \"$latest\""
+
+[ "$failed" -eq 0 ] && echo "version $version (vendor version $vendor_version) everywhere"
+exit "$failed"

@@ -1,0 +1,53 @@
+#!/usr/bin/env bash
+# An installed tree works on its own. A copy of it, away from where it was installed, with the
+# source and build trees out of reach (an empty tmpfs over them, in a private mount
+# namespace): its varic finds the plug-in installed beside it, describes it and renders
+# through it, and VARIC_PLUGIN still names another one. Nor does the installed varic carry
+# the path of either tree.
+# Usage: installed_tree_test.sh STAGE SOURCE_DIR BUILD_DIR OTHER_PLUGIN
+# Exits 77 (skipped) when no private mount namespace can be made.
+set -uo pipefail
+
+failed=0
+fail() { echo "FAIL: $*"; failed=1; }
+
+if [ "${1:-}" = --hidden ]; then
+    # Second half, inside the namespace: the trees are hidden from here on.
+    tree=$2 work=$3
+    shift 3
+    for hidden in "$@"; do mount -t tmpfs tmpfs "$hidden" || exit 1; done
+    varic=$tree/bin/varic
+    info=$("$varic" info --json) || fail "varic info: status $?"
+    grep -qF "\"path\": \"$tree/lib/lxvst/VaricCrossfeed.so\"" <<<"$info" ||
+        fail "varic info did not load the installed plug-in: $(grep '"path"' <<<"$info")"
+    grep -qF '"effectName": "Varic Crossfeed"' <<<"$info" || fail "not the crossfeed: $info"
+    "$varic" demo --out "$work/demo" >/dev/null || fail "varic demo: status $?"
+    "$varic" render --strength 50 "$work/demo/input.wav" "$work/rendered.wav" ||
+        fail "varic render: status $?"
+    [ -s "$work/rendered.wav" ] || fail "varic render wrote nothing"
+    other=$(VARIC_PLUGIN=$work/other.so "$varic" info --json | grep '"path"')
+    grep -qF "$work/other.so" <<<"$other" || fail "VARIC_PLUGIN was not used: $other"
+    exit "$failed"
+fi
+
+stage=$1 source=$(realpath "$2") build=$(realpath "$3") other=$4
+if ! unshare --map-root-user --mount true 2>/dev/null; then
+    echo "SKIPPED: no private mount namespace (unshare --map-root-user --mount) to hide the trees"
+    exit 77
+fi
+
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+cp -a "$stage" "$work/tree"
+cp "$other" "$work/other.so"
+
+if found=$(strings -n 4 "$work/tree/bin/varic" | grep -F -e "$source" -e "$build"); then
+    fail "the installed varic contains the path of its trees: $found"
+fi
+
+hide=("$source")
+case $build in "$source"/*) ;; *) hide+=("$build") ;; esac
+unshare --map-root-user --mount "$BASH" "$0" --hidden "$work/tree" "$work" "${hide[@]}" ||
+    failed=1
+[ "$failed" -eq 0 ] && echo "the installed tree works with the source and build trees hidden"
+exit "$failed"
