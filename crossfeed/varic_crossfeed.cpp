@@ -1,9 +1,11 @@
-// VaricCrossfeed's identity, its Strength parameter and its program.
+// VaricCrossfeed's processing calls, its identity, its Strength parameter and its program.
 
 #include "crossfeed/varic_crossfeed.h"
 
 #include <new>
+#include <type_traits>
 
+#include "crossfeed/float_mode.h"
 #include "effect_base/conversions.h"
 #include "effect_base/platform_text.h"
 
@@ -12,26 +14,29 @@ namespace {
 constexpr char kEffectName[] = "Varic Crossfeed";
 constexpr char kVendor[] = "Nalt";
 constexpr VstInt32 kVendorVersion = 1000;
-constexpr char kStrengthName[] = "Strength ";  // the trailing blank is part of the name
-// The float nearest 0.0001; reading back any stored strength and writing the value again
-// gives the same strength.
-constexpr float kParameterStep = 0.0001f;
+// The name the effect has always reported, trailing blank included (nine characters, ten bytes
+// with the terminator): hosts keep automation and presets under a parameter's name, so the
+// blank stays.
+constexpr char kStrengthName[] = "Strength ";
+// The host's 0 to 1 covers the stored 0 to kMaxStrength. Going back, the stored value is
+// multiplied by the float nearest 1 / kMaxStrength, not divided: reading back any stored
+// strength and writing the value again gives the same strength.
+constexpr float kParameterScale = static_cast<float>(VaricCrossfeed::kMaxStrength);
+constexpr float kParameterStep = 1.0f / kParameterScale;  // 0.0001f
+// What an index the effect does not have reads: the default strength's place on the host's
+// scale (1000 of 10000) as a constant, the float nearest 0.1. Index 0 at that strength reads
+// the computed product instead, one bit below (0.099999994).
 constexpr float kParameterOfOtherIndex = 0.1f;
+// The display shows the strength in hundredths of its range: 0 to 100.
+constexpr VstInt32 kStrengthPerDisplayedUnit = VaricCrossfeed::kMaxStrength / 100;
 
 }  // namespace
 
 VaricCrossfeed::VaricCrossfeed(audioMasterCallback audioMaster)
     : AudioEffectX(audioMaster, 1, 1),
       strength(kDefaultStrength),
-      lastSampleRate(0),
-      stateLeft(0.0),
-      stateRight(0.0),
-      previousDifference(0.0),
-      decayCoefficient(0.0),
-      feedCoefficient(0.0),
-      programName{},
       resetRequested(false),
-      filterActive(false) {
+      programName{} {
     setNumInputs(2);
     setNumOutputs(2);
     setUniqueID(kUniqueId);
@@ -42,8 +47,38 @@ VaricCrossfeed::VaricCrossfeed(audioMasterCallback audioMaster)
 
 VaricCrossfeed::~VaricCrossfeed() = default;
 
+template <class Sample>
+void VaricCrossfeed::processBlock(Sample** inputs, Sample** outputs, VstInt32 sampleFrames) {
+    // First: the rate check computes too. 32-bit outputs are flushed to zero where they would
+    // be subnormal: the decaying tail after a sound passes through that range in float long
+    // before the state is negligible, and subnormal samples slow down whatever comes next.
+    const float_mode::DefaultFloatMode defaultMode(
+        std::is_same_v<Sample, float> ? float_mode::kDefault | float_mode::kFlushToZero
+                                      : float_mode::kDefault);
+    const Sample* const inL = inputs[0];
+    const Sample* const inR = inputs[1];
+    Sample* const outL = outputs[0];
+    Sample* const outR = outputs[1];
+    if (resetRequested.load(std::memory_order_relaxed) &&
+        resetRequested.exchange(false, std::memory_order_acquire)) {
+        filter.reset();
+    }
+    filter.prepare(crossfeed::truncatedRate(getSampleRate()),
+                   strength.load(std::memory_order_relaxed));
+    filter.process(inL, inR, outL, outR, sampleFrames);
+}
+
+void VaricCrossfeed::processReplacing(float** inputs, float** outputs, VstInt32 sampleFrames) {
+    processBlock(inputs, outputs, sampleFrames);
+}
+
+void VaricCrossfeed::processDoubleReplacing(double** inputs, double** outputs,
+                                            VstInt32 sampleFrames) {
+    processBlock(inputs, outputs, sampleFrames);
+}
+
 VstInt32 VaricCrossfeed::strengthFromParameter(float value) {
-    const float scaled = value * 10000.0f;  // single precision, as written
+    const float scaled = value * kParameterScale;  // single precision, as written
     const float rounded = scaled + 0.5f;
     const VstInt32 truncated = conversions::truncateToInt32(rounded);
     if (truncated < 0) return 0;
@@ -53,7 +88,8 @@ VstInt32 VaricCrossfeed::strengthFromParameter(float value) {
 
 void VaricCrossfeed::setParameter(VstInt32 index, float value) {
     if (index != 0) return;  // the stored strength is always in range already
-    const VstInt32 next = strengthFromParameter(value);
+    const float_mode::DefaultFloatMode defaultMode;  // the conversion rounds
+    const VstInt32 next = strengthFromParameter(float_mode::pin(value));
     if (strength.exchange(next, std::memory_order_relaxed) != next) {
         resetRequested.store(true, std::memory_order_release);
     }
@@ -61,25 +97,27 @@ void VaricCrossfeed::setParameter(VstInt32 index, float value) {
 
 float VaricCrossfeed::getParameter(VstInt32 index) {
     if (index != 0) return kParameterOfOtherIndex;
-    return static_cast<float>(strength.load(std::memory_order_relaxed)) * kParameterStep;
+    const float_mode::DefaultFloatMode defaultMode;  // the product rounds
+    return float_mode::pin(static_cast<float>(strength.load(std::memory_order_relaxed)) *
+                           kParameterStep);
 }
 
 void VaricCrossfeed::setProgramName(char* name) {
-    platform_text::copyCut(programName, name, kProgramNameSize - 1);
+    platform_text::copyTruncated(programName, name, kProgramNameSize - 1);
 }
 
 void VaricCrossfeed::getProgramName(char* name) {
     platform_text::copy(name, programName);
 }
 
-void VaricCrossfeed::getParameterLabel(VstInt32 index, char* label) {
-    (void)index;
+void VaricCrossfeed::getParameterLabel(VstInt32 /*index*/, char* label) {
     platform_text::copy(label, "");
 }
 
 void VaricCrossfeed::getParameterDisplay(VstInt32 index, char* text) {
     if (index != 0) return;
-    platform_text::formatInt(text, strength.load(std::memory_order_relaxed) / 100);
+    platform_text::formatInt(text,
+                             strength.load(std::memory_order_relaxed) / kStrengthPerDisplayedUnit);
 }
 
 void VaricCrossfeed::getParameterName(VstInt32 index, char* text) {
@@ -87,8 +125,7 @@ void VaricCrossfeed::getParameterName(VstInt32 index, char* text) {
     platform_text::copy(text, kStrengthName);
 }
 
-bool VaricCrossfeed::getProgramNameIndexed(VstInt32 category, VstInt32 index, char* text) {
-    (void)category;
+bool VaricCrossfeed::getProgramNameIndexed(VstInt32 /*category*/, VstInt32 index, char* text) {
     if (index != 0) return false;
     platform_text::copy(text, programName);
     return true;

@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "binding/entry_routines.h"
+#include "effect_base/conversions.h"
 
 AudioEffect::AudioEffect(audioMasterCallback audioMaster, VstInt32 numPrograms, VstInt32 numParams)
     : audioMaster(audioMaster),
@@ -25,10 +26,6 @@ AudioEffect::AudioEffect(audioMasterCallback audioMaster, VstInt32 numPrograms, 
     cEffect.ioRatio = 1.0f;
     cEffect.object = this;
     cEffect.version = 1;
-}
-
-AudioEffect::~AudioEffect() {
-    delete editor;
 }
 
 VstIntPtr AudioEffect::dispatcher(VstInt32 opcode, VstInt32 index, VstIntPtr value, void* ptr,
@@ -58,8 +55,8 @@ VstIntPtr AudioEffect::dispatcher(VstInt32 opcode, VstInt32 index, VstIntPtr val
                 suspend();
             }
             return 0;
-        case effEditGetRect: return editor && editor->getRect(ptr) ? 1 : 0;
-        case effEditOpen: return editor && editor->open(ptr) ? 1 : 0;
+        case effEditGetRect: return conversions::oneOrZero(editor && editor->getRect(ptr));
+        case effEditOpen: return conversions::oneOrZero(editor && editor->open(ptr));
         case effEditClose:
             if (editor) editor->close();
             return 0;
@@ -73,51 +70,9 @@ VstIntPtr AudioEffect::dispatcher(VstInt32 opcode, VstInt32 index, VstIntPtr val
     }
 }
 
-void AudioEffect::processDoubleReplacing(double** inputs, double** outputs, VstInt32 sampleFrames) {
-    (void)inputs, (void)outputs, (void)sampleFrames;
-}
-
-void AudioEffect::setParameter(VstInt32 index, float value) {
-    (void)index, (void)value;
-}
-
-float AudioEffect::getParameter(VstInt32 index) {
-    (void)index;
-    return 0.0f;
-}
-
 void AudioEffect::setParameterAutomated(VstInt32 index, float value) {
     setParameter(index, value);
     callHost(audioMasterAutomate, index, 0, nullptr, value);
-}
-
-void AudioEffect::setProgramName(char* name) {
-    (void)name;
-}
-void AudioEffect::getProgramName(char* name) {
-    name[0] = '\0';
-}
-void AudioEffect::getParameterLabel(VstInt32 index, char* label) {
-    (void)index;
-    label[0] = '\0';
-}
-void AudioEffect::getParameterDisplay(VstInt32 index, char* text) {
-    (void)index;
-    text[0] = '\0';
-}
-void AudioEffect::getParameterName(VstInt32 index, char* text) {
-    (void)index;
-    text[0] = '\0';
-}
-
-VstInt32 AudioEffect::getChunk(void** data, bool isPreset) {
-    (void)data, (void)isPreset;
-    return 0;
-}
-
-VstInt32 AudioEffect::setChunk(void* data, VstInt32 byteSize, bool isPreset) {
-    (void)data, (void)byteSize, (void)isPreset;
-    return 0;
 }
 
 VstIntPtr AudioEffect::callHost(VstInt32 opcode, VstInt32 index, VstIntPtr value, void* ptr,
@@ -136,10 +91,6 @@ VstInt32 AudioEffect::getCurrentUniqueId() {
 
 void AudioEffect::masterIdle() {
     callHost(audioMasterIdle);
-}
-
-void AudioEffect::process(float** inputs, float** outputs, VstInt32 sampleFrames) {
-    (void)inputs, (void)outputs, (void)sampleFrames;
 }
 
 bool AudioEffect::isInputConnected(VstInt32 input) {

@@ -2,13 +2,7 @@
 
 #include "effect_base/conversions.h"
 
-namespace {
-
-VstIntPtr oneOrZero(bool answer) {
-    return answer ? 1 : 0;
-}
-
-}  // namespace
+using conversions::oneOrZero;
 
 VstIntPtr AudioEffectX::dispatcher(VstInt32 opcode, VstInt32 index, VstIntPtr value, void* ptr,
                                    float opt) {
@@ -81,10 +75,21 @@ VstIntPtr AudioEffectX::dispatcher(VstInt32 opcode, VstInt32 index, VstIntPtr va
         case effSetProcessPrecision: return oneOrZero(setProcessPrecision(low32));
         case effGetNumMidiInputChannels: return getNumMidiInputChannels();
         case effGetNumMidiOutputChannels: return getNumMidiOutputChannels();
-        default:
-            // The core requests, and the extended ones this class leaves to the core
-            // dispatcher (which answers them with 0): 28, 30-32, 36, 37, 43, 46, 53-55, 57.
-            return AudioEffect::dispatcher(opcode, index, value, ptr, opt);
+        // The twelve extended requests this class leaves to the core dispatcher, which answers
+        // them with 0; the core requests; and opcodes outside the interface.
+        case effGetNumProgramCategories:
+        case effCopyProgram:
+        case effConnectInput:
+        case effConnectOutput:
+        case effGetCurrentPosition:
+        case effGetDestinationBuffer:
+        case effSetBlockSizeAndSampleRate:
+        case effGetErrorText:
+        case effIdle:
+        case effGetIcon:
+        case effSetViewPosition:
+        case effKeysRequired:
+        default: return AudioEffect::dispatcher(opcode, index, value, ptr, opt);
     }
 }
 
@@ -94,35 +99,4 @@ void AudioEffectX::resume() {
         if (canDo(receiveEvents) != 1) return;
     }
     wantEvents(1);
-}
-
-bool AudioEffectX::getProgramNameIndexed(VstInt32 category, VstInt32 index, char* text) {
-    (void)category, (void)index, (void)text;
-    return false;
-}
-
-bool AudioEffectX::getSpeakerArrangement(VstSpeakerArrangement** pluginInput,
-                                         VstSpeakerArrangement** pluginOutput) {
-    *pluginInput = nullptr;
-    *pluginOutput = nullptr;
-    return false;
-}
-
-bool AudioEffectX::getEffectName(char* name) {
-    (void)name;
-    return false;
-}
-
-bool AudioEffectX::getVendorString(char* text) {
-    (void)text;
-    return false;
-}
-
-bool AudioEffectX::getProductString(char* text) {
-    (void)text;
-    return false;
-}
-
-VstInt32 AudioEffectX::getPlugCategory() {
-    return (cEffect.flags & effFlagsIsSynth) != 0 ? kPlugCategSynth : kPlugCategUnknown;
 }

@@ -4,7 +4,9 @@
 // beyond text[maxLen] is written.
 
 #include <cmath>
+#include <cstddef>
 #include <cstdint>
+#include <cstring>
 
 #include "effect_base/audio_effect.h"
 
@@ -17,9 +19,15 @@ constexpr int kRenderSize = 16;
 constexpr int kFloatBudget = 8;
 
 void place(char* text, VstInt32 maxLen, const char* rendered) {
-    VstInt32 i = 0;
-    for (; i < maxLen && rendered[i] != '\0'; ++i) text[i] = rendered[i];
-    for (; i <= maxLen; ++i) text[i] = '\0';
+    if (maxLen < 0) return;  // outside the contract: nothing is written
+    // Sizes, not int32 indices: the bytes run to text[maxLen], one past 2147483647 at most.
+    const std::size_t last = static_cast<std::size_t>(maxLen);
+    std::size_t length = 0;
+    while (length < last && rendered[length] != '\0') {
+        text[length] = rendered[length];
+        ++length;
+    }
+    std::memset(text + length, 0, last + 1 - length);
 }
 
 // The digit in the whole part of fmod(x, 10). A value that is not a number yields 0, so a NaN

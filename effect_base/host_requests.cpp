@@ -4,6 +4,9 @@
 // 1/0, a pointer, or unchanged.
 
 #include "effect_base/audio_effect_x.h"
+#include "effect_base/conversions.h"
+
+using conversions::oneOrZero;
 
 namespace {
 
@@ -12,9 +15,6 @@ bool asBool(VstIntPtr answer) {
 }
 VstInt32 asInt32(VstIntPtr answer) {
     return static_cast<VstInt32>(answer);
-}
-VstInt32 asOneOrZero(VstIntPtr answer) {
-    return answer != 0 ? 1 : 0;
 }
 template <class T>
 T* asPointer(VstIntPtr answer) {
@@ -87,7 +87,7 @@ VstIntPtr AudioEffectX::hostVendorSpecific(VstInt32 lArg1, VstIntPtr lArg2, void
 }
 
 VstInt32 AudioEffectX::canHostDo(char* text) {
-    return asOneOrZero(callHost(audioMasterCanDo, 0, 0, text));
+    return oneOrZero(asBool(callHost(audioMasterCanDo, 0, 0, text)));
 }
 
 VstInt32 AudioEffectX::getHostLanguage() {
@@ -115,7 +115,7 @@ bool AudioEffectX::closeFileSelector(VstFileSelect* ptr) {
 }
 
 bool AudioEffectX::offlineRead(VstOfflineTask* offline, VstOfflineOption option, bool readSource) {
-    return asBool(callHost(audioMasterOfflineRead, readSource ? 1 : 0, option, offline));
+    return asBool(callHost(audioMasterOfflineRead, oneOrZero(readSource), option, offline));
 }
 
 bool AudioEffectX::offlineWrite(VstOfflineTask* offline, VstOfflineOption option) {
@@ -128,11 +128,11 @@ bool AudioEffectX::offlineStart(VstAudioFile* ptr, VstInt32 numAudioFiles,
 }
 
 VstInt32 AudioEffectX::offlineGetCurrentPass() {
-    return asOneOrZero(callHost(audioMasterOfflineGetCurrentPass));
+    return oneOrZero(asBool(callHost(audioMasterOfflineGetCurrentPass)));
 }
 
 VstInt32 AudioEffectX::offlineGetCurrentMetaPass() {
-    return asOneOrZero(callHost(audioMasterOfflineGetCurrentMetaPass));
+    return oneOrZero(asBool(callHost(audioMasterOfflineGetCurrentMetaPass)));
 }
 
 void AudioEffectX::wantEvents(VstInt32 filter) {
@@ -155,13 +155,11 @@ bool AudioEffectX::needIdle() {
     return asBool(callHost(audioMasterNeedIdle));
 }
 
-AEffect* AudioEffectX::getPreviousPlug(VstInt32 input) {
-    (void)input;  // the request carries no pin number
+AEffect* AudioEffectX::getPreviousPlug(VstInt32 /*input*/) {  // the request carries no pin
     return asPointer<AEffect>(callHost(audioMasterGetPreviousPlug));
 }
 
-AEffect* AudioEffectX::getNextPlug(VstInt32 output) {
-    (void)output;
+AEffect* AudioEffectX::getNextPlug(VstInt32 /*output*/) {
     return asPointer<AEffect>(callHost(audioMasterGetNextPlug));
 }
 

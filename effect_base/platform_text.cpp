@@ -18,7 +18,7 @@ void copy(char* destination, const char* source) {
 #endif
 }
 
-void copyCut(char* destination, const char* source, std::size_t maxChars) {
+void copyTruncated(char* destination, const char* source, std::size_t maxChars) {
     std::size_t n = 0;
     while (n < maxChars && source[n] != '\0') {
         destination[n] = source[n];

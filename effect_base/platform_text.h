@@ -14,7 +14,7 @@ void copy(char* destination, const char* source);
 
 // Copies at most maxChars characters of source and always terminates: destination must hold
 // maxChars + 1 bytes. Reads no byte of source past its terminator or past maxChars.
-void copyCut(char* destination, const char* source, std::size_t maxChars);
+void copyTruncated(char* destination, const char* source, std::size_t maxChars);
 
 // Writes value in decimal ("%d": sign if negative, no padding). At most 12 bytes.
 void formatInt(char* destination, VstInt32 value);

@@ -1,10 +1,10 @@
 // Speaker-arrangement tools of AudioEffectX. Records are single blocks of raw bytes from the
-// general heap (malloc/free), so hosts and effects may hand them to one another.
+// general heap (speaker_memory.h), so hosts and effects may hand them to one another.
 
-#include <cstdlib>
 #include <cstring>
 
 #include "effect_base/audio_effect_x.h"
+#include "effect_base/speaker_memory.h"
 
 namespace {
 
@@ -15,15 +15,14 @@ constexpr VstInt32 kMaxChannels = 19173961;
 
 bool AudioEffectX::allocateArrangement(VstSpeakerArrangement** arrangement, VstInt32 nbChannels) {
     if (*arrangement != nullptr) {
-        std::free(*arrangement);
+        speaker_memory::release(*arrangement);
         *arrangement = nullptr;  // never left dangling, even when the new block is refused
     }
     if (nbChannels < 0 || nbChannels > kMaxChannels) return false;
     const std::size_t size = kSpeakerArrangementHeaderSize +
                              sizeof(VstSpeakerProperties) * static_cast<std::size_t>(nbChannels);
-    void* block = std::malloc(size);
+    void* block = speaker_memory::obtainZeroed(size);
     if (block == nullptr) return false;
-    std::memset(block, 0, size);
     *arrangement = static_cast<VstSpeakerArrangement*>(block);
     (*arrangement)->numChannels = nbChannels;
     return true;
@@ -31,7 +30,7 @@ bool AudioEffectX::allocateArrangement(VstSpeakerArrangement** arrangement, VstI
 
 bool AudioEffectX::deallocateArrangement(VstSpeakerArrangement** arrangement) {
     if (*arrangement != nullptr) {
-        std::free(*arrangement);
+        speaker_memory::release(*arrangement);
         *arrangement = nullptr;
     }
     return true;

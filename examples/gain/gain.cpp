@@ -32,22 +32,22 @@ public:
     }
     float getParameter(VstInt32 index) override { return index == 0 ? position_.load() : 0.0f; }
     void getParameterName(VstInt32 index, char* text) override {
-        if (index == 0) platform_text::copyCut(text, "Gain", kParameterText);
+        if (index == 0) platform_text::copyTruncated(text, "Gain", kParameterText);
     }
     void getParameterDisplay(VstInt32 index, char* text) override {
         if (index == 0) dB2string(gain(), text, kParameterText);  // "-oo" at silence
     }
     void getParameterLabel(VstInt32 index, char* text) override {
-        platform_text::copyCut(text, index == 0 ? "dB" : "", kParameterText);
+        platform_text::copyTruncated(text, index == 0 ? "dB" : "", kParameterText);
     }
 
     bool getEffectName(char* name) override {
-        platform_text::copyCut(name, "Example Gain", kNameText);
+        platform_text::copyTruncated(name, "Example Gain", kNameText);
         return true;
     }
     bool getProductString(char* text) override { return getEffectName(text); }
     bool getVendorString(char* text) override {
-        platform_text::copyCut(text, "VstEffectBase examples", kNameText);
+        platform_text::copyTruncated(text, "VstEffectBase examples", kNameText);
         return true;
     }
     VstInt32 getVendorVersion() override { return 1000; }

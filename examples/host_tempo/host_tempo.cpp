@@ -35,38 +35,38 @@ public:
     bool canParameterBeAutomated(VstInt32) override { return false; }
 
     void getParameterName(VstInt32 index, char* text) override {
-        if (index == kHost) platform_text::copyCut(text, "Host", kParameterText);
-        if (index == kTempo) platform_text::copyCut(text, "Tempo", kParameterText);
+        if (index == kHost) platform_text::copyTruncated(text, "Host", kParameterText);
+        if (index == kTempo) platform_text::copyTruncated(text, "Tempo", kParameterText);
     }
     void getParameterLabel(VstInt32 index, char* text) override {
-        platform_text::copyCut(text, index == kTempo ? "BPM" : "", kParameterText);
+        platform_text::copyTruncated(text, index == kTempo ? "BPM" : "", kParameterText);
     }
     // [main thread] Asks the host each time.
     void getParameterDisplay(VstInt32 index, char* text) override {
         if (index == kHost) {
             char product[kHostText + 1] = {};
             if (!getHostProductString(product) || product[0] == '\0') {
-                platform_text::copyCut(product, "unknown", kHostText);
+                platform_text::copyTruncated(product, "unknown", kHostText);
             }
-            platform_text::copyCut(text, product, kParameterText);
+            platform_text::copyTruncated(text, product, kParameterText);
         }
         if (index == kTempo) {
             const VstInt32 tempo = tempoAt(0);  // BPM × 10000 at the first sample; 0: unknown
             if (tempo > 0) {
                 float2string(static_cast<float>(tempo) / 10000.0f, text, kParameterText);
             } else {
-                platform_text::copyCut(text, "--", kParameterText);
+                platform_text::copyTruncated(text, "--", kParameterText);
             }
         }
     }
 
     // Product string and vendor version keep their defaults (none, 0).
     bool getEffectName(char* name) override {
-        platform_text::copyCut(name, "Example Host Tempo", kNameText);
+        platform_text::copyTruncated(name, "Example Host Tempo", kNameText);
         return true;
     }
     bool getVendorString(char* text) override {
-        platform_text::copyCut(text, "VstEffectBase examples", kNameText);
+        platform_text::copyTruncated(text, "VstEffectBase examples", kNameText);
         return true;
     }
 

@@ -8,48 +8,12 @@
 #include "tests/classes/probe_effect.h"
 
 using probes::attach;
+using probes::Log;
+using probes::P;
+using probes::ProbeEditor;
 using probes::ProbeEffect;
 
 namespace {
-
-class ProbeEditor : public AEffEditor {
-public:
-    explicit ProbeEditor(bool* destroyed) : destroyed_(destroyed) {}
-    ~ProbeEditor() override { *destroyed_ = true; }
-    bool getRect(void* rect) override {
-        lastPointer = rect;
-        return answer;
-    }
-    bool open(void* ptr) override {
-        lastPointer = ptr;
-        return answer;
-    }
-    void close() override { ++closes; }
-    void idle() override { ++idles; }
-    bool onKeyDown(VstKeyCode& key) override {
-        lastKey = key;
-        ++keyDowns;
-        return answer;
-    }
-    bool onKeyUp(VstKeyCode& key) override {
-        lastKey = key;
-        ++keyUps;
-        return answer;
-    }
-    bool setKnobMode(VstInt32 mode) override {
-        lastKnobMode = mode;
-        return answer;
-    }
-
-    bool answer = true;
-    void* lastPointer = nullptr;
-    int closes = 0, idles = 0, keyDowns = 0, keyUps = 0;
-    VstKeyCode lastKey{};
-    VstInt32 lastKnobMode = 0;
-
-private:
-    bool* destroyed_;
-};
 
 class CoreDispatcher : public ::testing::Test {
 protected:
@@ -77,23 +41,19 @@ TEST_F(CoreDispatcher, ConstructionFillsFieldsAndRecord) {
 TEST_F(CoreDispatcher, SetProgramTestsOnlyTheUpperBoundOnTheWholeValue) {
     struct Row {
         VstIntPtr value;
-        bool called;
-        VstInt32 program;
+        const char* call;  // none when empty
     };
     const Row rows[] = {
-        {2, true, 2},
-        {3, false, 0},                                             // equal to the count
-        {VstIntPtr{1} << 32, false, 0},                            // low half 0, whole too large
-        {-1, true, -1},                                            // negative passes
-        {static_cast<VstIntPtr>(0x8000000000000001ull), true, 1},  // negative whole, low half 1
+        {2, "setProgram(2)"},
+        {3, ""},                   // equal to the count
+        {VstIntPtr{1} << 32, ""},  // low half 0, whole too large
+        {-1, "setProgram(-1)"},    // negative passes
+        {static_cast<VstIntPtr>(0x8000000000000001ull), "setProgram(1)"},  // low half 1
     };
     for (const Row& row : rows) {
-        effect->calls.clear();
+        effect->log.clear();
         EXPECT_EQ(plugin->dispatch(effSetProgram, 0, row.value), 0);
-        ASSERT_EQ(effect->calls.size(), row.called ? 1u : 0u) << row.value;
-        if (row.called) {
-            EXPECT_EQ(effect->calls[0].a, row.program) << row.value;
-        }
+        EXPECT_EQ(effect->log, *row.call ? Log{row.call} : Log{}) << row.value;
     }
     EXPECT_EQ(plugin->dispatch(effGetProgram), 1);
 }
@@ -102,44 +62,35 @@ TEST_F(CoreDispatcher, MainsChangedTestsTheWholeValue) {
     plugin->dispatch(effMainsChanged, 0, VstIntPtr{1} << 32);
     plugin->dispatch(effMainsChanged, 0, 0);
     plugin->dispatch(effMainsChanged, 0, -1);
-    ASSERT_GE(effect->calls.size(), 3u);
-    std::vector<std::string> names;
-    for (const auto& c : effect->calls) {
-        if (c.name == "resume" || c.name == "suspend") names.push_back(c.name);
-    }
-    EXPECT_EQ(names, (std::vector<std::string>{"resume", "suspend", "resume"}));
+    const char* const asksForEvents = "canDo(\"receiveVstMidiEvent\")";
+    EXPECT_EQ(effect->log,
+              (Log{"resume()", asksForEvents, "suspend()", "resume()", asksForEvents}));
 }
 
 TEST_F(CoreDispatcher, SettingsTakeTheLow32BitsOrTheFloat) {
     plugin->dispatch(effSetBlockSize, 0, static_cast<VstIntPtr>(0x100000400ll));
-    EXPECT_EQ(effect->blockSizeField(), 1024);
     plugin->dispatch(effSetBlockSize, 0, static_cast<VstIntPtr>(0xFFFFFFFFll));
-    EXPECT_EQ(effect->blockSizeField(), -1);
     plugin->dispatch(effSetSampleRate, 0, 96000, nullptr, 48000.5f);
+    EXPECT_EQ(effect->log,
+              (Log{"setBlockSize(1024)", "setBlockSize(-1)", "setSampleRate(48000.5)"}));
+    EXPECT_EQ(effect->blockSizeField(), -1);
     EXPECT_EQ(effect->sampleRateField(), 48000.5f);
 }
 
 TEST_F(CoreDispatcher, ChunkRequestsPassThePresetFlagAndSignExtend) {
-    void* data = nullptr;
-    effect->chunkAnswer = -5;
-    EXPECT_EQ(plugin->dispatch(effGetChunk, 1, 0, &data), -5);
-    EXPECT_EQ(plugin->dispatch(effGetChunk, 0, 0, &data), -5);
-    EXPECT_EQ(plugin->dispatch(effSetChunk, -3, static_cast<VstIntPtr>(0x700000010ll), &data), -5);
-    ASSERT_EQ(effect->calls.size(), 3u);
-    EXPECT_EQ(effect->calls[0].b, 1);
-    EXPECT_EQ(effect->calls[1].b, 0);
-    EXPECT_EQ(effect->calls[0].a, reinterpret_cast<VstIntPtr>(&data));
-    EXPECT_EQ(effect->calls[2].b, 16) << "the size is the low half of value";
-    EXPECT_EQ(effect->calls[2].f, 1.0f) << "index -3 is a preset";
+    effect->answer = -5;
+    EXPECT_EQ(plugin->dispatch(effGetChunk, 1, 0, P), -5);
+    EXPECT_EQ(plugin->dispatch(effGetChunk, 0, 0, P), -5);
+    // The size is the low half of value; index -3 asks for a preset.
+    EXPECT_EQ(plugin->dispatch(effSetChunk, -3, static_cast<VstIntPtr>(0x700000010ll), P), -5);
+    EXPECT_EQ(effect->log, (Log{"getChunk(P,1)", "getChunk(P,0)", "setChunk(P,16,1)"}));
 }
 
 TEST_F(CoreDispatcher, OpenAndCloseCallTheirOperationsAndAnswerZero) {
     EXPECT_EQ(plugin->dispatch(effOpen), 0);
     // The dispatcher itself, not the record's entry routine, which would also destroy the effect.
     EXPECT_EQ(effect->dispatcher(effClose, 0, 0, nullptr, 0.0f), 0);
-    ASSERT_EQ(effect->calls.size(), 2u);
-    EXPECT_EQ(effect->calls[0].name, "open");
-    EXPECT_EQ(effect->calls[1].name, "close");
+    EXPECT_EQ(effect->log, (Log{"open()", "close()"}));
 }
 
 TEST_F(CoreDispatcher, TextDefaultsWriteOnlyATerminator) {
@@ -154,29 +105,23 @@ TEST_F(CoreDispatcher, TextDefaultsWriteOnlyATerminator) {
     EXPECT_EQ(plugin->getParameter(0), 0.0f);
 }
 
-TEST(CoreEditor, RequestsReachTheEditorAndBecomeOneOrZero) {
+TEST(CoreEditor, RequestsReachTheirEditorOperationsAndBecomeOneOrZero) {
+    Log log;  // outlives the effect, which destroys the editor
     vsthost::Host host;
     auto [effect, plugin] = attach<ProbeEffect>(&host);
-    bool destroyed = false;
-    auto* editor = new ProbeEditor(&destroyed);
+    auto* editor = new ProbeEditor(log);
     effect->editorSlot() = editor;
 
-    int rect = 0;
-    EXPECT_EQ(plugin->dispatch(effEditGetRect, 0, 0, &rect), 1);
-    EXPECT_EQ(editor->lastPointer, &rect);
-    EXPECT_EQ(plugin->dispatch(effEditOpen, 0, 0, &destroyed), 1);
-    EXPECT_EQ(editor->lastPointer, &destroyed);
+    EXPECT_EQ(plugin->dispatch(effEditGetRect, 0, 0, P), 1);
+    EXPECT_EQ(plugin->dispatch(effEditOpen, 0, 0, P), 1);
     editor->answer = false;
-    EXPECT_EQ(plugin->dispatch(effEditGetRect, 0, 0, &rect), 0);
-    EXPECT_EQ(plugin->dispatch(effEditOpen), 0);
+    EXPECT_EQ(plugin->dispatch(effEditGetRect, 0, 0, P), 0);
+    EXPECT_EQ(plugin->dispatch(effEditOpen, 0, 0, P), 0);
     EXPECT_EQ(plugin->dispatch(effEditClose), 0);
     EXPECT_EQ(plugin->dispatch(effEditIdle), 0);
-    EXPECT_EQ(editor->closes, 1);
-    EXPECT_EQ(editor->idles, 1);
-
-    // Closing the instance destroys its editor.
-    plugin->close();
-    EXPECT_TRUE(destroyed);
+    plugin->close();  // closing the instance destroys its editor
+    EXPECT_EQ(log, (Log{"getRect(P)", "open(P)", "getRect(P)", "open(P)", "close()", "idle()",
+                        "~ProbeEditor()"}));
 }
 
 TEST(CoreEditor, WithoutAnEditorTheRequestsAnswerZero) {
@@ -254,8 +199,7 @@ TEST(CoreHostRequests, WithoutACallbackNothingIsSentAndFixedAnswersCome) {
     EXPECT_TRUE(effect->isInputConnected(0));
     EXPECT_TRUE(effect->isOutputConnected(1));
     effect->setParameterAutomated(0, 0.5f);
-    ASSERT_EQ(effect->calls.size(), 1u) << "the parameter is set all the same";
-    EXPECT_EQ(effect->calls[0].f, 0.5f);
+    EXPECT_EQ(effect->log, Log{"setParameter(0,0.5)"}) << "the parameter is set all the same";
 }
 
 TEST(CoreHostRequests, EachRequestCarriesItsOpcodeAndArguments) {
@@ -296,13 +240,13 @@ TEST(CoreHostRequests, PinsAreConnectedExactlyWhenTheLowHalfOfTheAnswerIsZero) {
 TEST(CoreHostRequests, AutomationSetsTheParameterBeforeTellingTheHost) {
     vsthost::Host host;
     auto [effect, plugin] = attach<ProbeEffect>(&host);
-    std::size_t callsWhenHostWasTold = 0;
+    Log logWhenHostWasTold;
     host.setAnswer([&, e = effect](const vsthost::HostRequest&) {
-        callsWhenHostWasTold = e->calls.size();
+        logWhenHostWasTold = e->log;
         return VstIntPtr{0};
     });
     effect->setParameterAutomated(7, 0.25f);
-    EXPECT_EQ(callsWhenHostWasTold, 1u);
+    EXPECT_EQ(logWhenHostWasTold, Log{"setParameter(7,0.25)"});
     const auto r = host.requests();
     ASSERT_EQ(r.size(), 1u);
     EXPECT_EQ(r[0].opcode, audioMasterAutomate);

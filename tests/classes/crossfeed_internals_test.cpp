@@ -1,27 +1,41 @@
-// What no host can see of the crossfeed: how often it asks for the sample rate, and the filter
-// state around rate checks and resets.
+// What no host can see of the crossfeed: its filter on its own, and how the effect drives it
+// (how often it asks for the sample rate, when a reset takes effect).
 
 #include <gtest/gtest.h>
 
+#include <limits>
+
+#include "crossfeed/crossfeed_filter.h"
 #include "crossfeed/varic_crossfeed.h"
 #include "tests/classes/probe_effect.h"
 
 namespace {
 
+bool isZero(const crossfeed::Filter::State& s) {
+    return s.left == 0.0 && s.right == 0.0 && s.previousDifference == 0.0;
+}
+
+// A filter configured at 44100 Hz and strength 1000 whose state an impulse has set ringing.
+crossfeed::Filter ringingFilter() {
+    crossfeed::Filter filter;
+    filter.configure(44100, 1000);
+    const float left[4] = {1, 0, 0, 0};
+    const float right[4] = {};
+    float out[2][4];
+    filter.process(left, right, out[0], out[1], 4);
+    return filter;
+}
+
+// Logs its rate queries as the probes do, and shows its filter.
 class InspectedCrossfeed : public VaricCrossfeed {
 public:
     using VaricCrossfeed::VaricCrossfeed;
     float getSampleRate() override {
-        ++rateQueries;
+        log.push_back("getSampleRate()");
         return VaricCrossfeed::getSampleRate();
     }
-    bool stateIsZero() const {
-        return stateLeft == 0.0 && stateRight == 0.0 && previousDifference == 0.0;
-    }
-    std::uint32_t rateOfCoefficients() const { return lastSampleRate; }
-    double decay() const { return decayCoefficient; }
-    double feed() const { return feedCoefficient; }
-    int rateQueries = 0;
+    const crossfeed::Filter& inspectFilter() const { return filter; }
+    probes::Log log;
 };
 
 struct Block {
@@ -32,69 +46,98 @@ struct Block {
 
 }  // namespace
 
-TEST(CrossfeedInternals, AsksForTheSampleRateOncePerCallWhateverTheLength) {
+TEST(CrossfeedFilter, TruncatedRatesFollowTheInt64Route) {
+    using crossfeed::truncatedRate;
+    EXPECT_EQ(truncatedRate(44100.9f), 44100u);
+    EXPECT_EQ(truncatedRate(-44100.0f), 4294923196u);
+    EXPECT_EQ(truncatedRate(0.99f), 0u);
+    EXPECT_EQ(truncatedRate(4294967296.0f), 0u);                // 2^32: low half 0
+    EXPECT_EQ(truncatedRate(4294967296.0f * 2 + 1024), 1024u);  // 2^33 + 1024
+    EXPECT_EQ(truncatedRate(9.3e18f), 0u);                      // beyond int64
+    EXPECT_EQ(truncatedRate(-9.3e18f), 0u);
+    EXPECT_EQ(truncatedRate(std::numeric_limits<float>::quiet_NaN()), 0u);
+}
+
+TEST(CrossfeedFilter, ConfigureZeroesTheStateAndAnswersWhetherTheSettingsAreStable) {
+    struct Row {
+        std::uint32_t rate;
+        std::int32_t strength;
+        bool stable;
+    };
+    const Row rows[] = {
+        {44100, 1000, true},
+        {44100, 22049, true},
+        {44100, 22050, false},  // 2s reaches the rate
+        {2128, 0, true},
+        {2127, 0, false},
+        {0, 0, false},
+        {16000, 10000, false},
+        {4294923196u, 10000, true},
+    };
+    for (const Row& row : rows) {
+        crossfeed::Filter filter = ringingFilter();
+        ASSERT_FALSE(isZero(filter.state()));
+        EXPECT_EQ(filter.configure(row.rate, row.strength), row.stable)
+            << row.rate << ", " << row.strength;
+        EXPECT_EQ(filter.stable(), row.stable);
+        EXPECT_EQ(filter.coefficientRate(), row.rate);
+        EXPECT_TRUE(isZero(filter.state())) << row.rate << ", " << row.strength;
+    }
+}
+
+TEST(CrossfeedFilter, PrepareConfiguresOnlyForANewRateAndResetForgetsTheRate) {
+    crossfeed::Filter filter = ringingFilter();
+    const double feed = filter.feedCoefficient();
+    filter.prepare(44100, 5000);  // the same rate: the strength is not looked at
+    EXPECT_FALSE(isZero(filter.state()));
+    EXPECT_EQ(filter.feedCoefficient(), feed);
+    filter.prepare(48000, 1000);
+    EXPECT_TRUE(isZero(filter.state()));
+    EXPECT_EQ(filter.coefficientRate(), 48000u);
+
+    filter.reset();
+    EXPECT_EQ(filter.coefficientRate(), 0u);
+    EXPECT_FALSE(filter.stable());
+    filter.prepare(0, 1000);  // no rate yet: still nothing to compute for
+    EXPECT_FALSE(filter.stable());
+    filter.prepare(48000, 1000);
+    EXPECT_TRUE(filter.stable());
+}
+
+TEST(CrossfeedEffect, AsksForTheSampleRateOncePerCallWhateverTheLength) {
     vsthost::Host host;
     auto [effect, plugin] = probes::attach<InspectedCrossfeed>(&host);
     Block in, out;
     double dl[8] = {}, dr[8] = {};
     double* d[2] = {dl, dr};
     for (VstInt32 frames : {8, 1, 0, -3}) {
-        effect->rateQueries = 0;
+        effect->log.clear();
         plugin->processReplacing(in.channels, out.channels, frames);
-        EXPECT_EQ(effect->rateQueries, 1) << frames;
-        effect->rateQueries = 0;
         plugin->processDoubleReplacing(d, d, frames);
-        EXPECT_EQ(effect->rateQueries, 1) << frames;
+        EXPECT_EQ(effect->log, (probes::Log{"getSampleRate()", "getSampleRate()"})) << frames;
     }
 }
 
-TEST(CrossfeedInternals, CoefficientsAreProductsOfTheRoundedReciprocal) {
-    vsthost::Host host;
-    auto [effect, plugin] = probes::attach<InspectedCrossfeed>(&host);
-    Block in, out;
-    plugin->processReplacing(in.channels, out.channels, 0);
-    EXPECT_EQ(effect->rateOfCoefficients(), 44100u);
-    EXPECT_EQ(effect->decay(), 0.04825396825396826);
-    EXPECT_EQ(effect->feed(), 0.022675736961451247);
-    plugin->setSampleRate(48000.0f);
-    plugin->processReplacing(in.channels, out.channels, 0);
-    EXPECT_EQ(effect->decay(), 0.04433333333333333);  // not 2128.0 / 48000
-    EXPECT_NE(effect->decay(), 2128.0 / 48000.0);
-}
-
-TEST(CrossfeedInternals, AnEmptyBlockStillZeroesTheStateOnARateChange) {
+TEST(CrossfeedEffect, AnEmptyBlockStillAppliesARateChange) {
     vsthost::Host host;
     auto [effect, plugin] = probes::attach<InspectedCrossfeed>(&host);
     Block in, out;
     plugin->processReplacing(in.channels, out.channels, 8);
-    ASSERT_FALSE(effect->stateIsZero());
-    plugin->processReplacing(in.channels, out.channels, 0);  // same rate: state kept
-    EXPECT_FALSE(effect->stateIsZero());
     plugin->setSampleRate(48000.0f);
     plugin->processReplacing(in.channels, out.channels, 0);
-    EXPECT_TRUE(effect->stateIsZero());
-    EXPECT_EQ(effect->rateOfCoefficients(), 48000u);
+    EXPECT_TRUE(isZero(effect->inspectFilter().state()));
+    EXPECT_EQ(effect->inspectFilter().coefficientRate(), 48000u);
 }
 
-TEST(CrossfeedInternals, AStrengthChangeResetsBeforeTheNextBlockNotDuringOne) {
+TEST(CrossfeedEffect, AStrengthChangeResetsBeforeTheNextBlockNotDuringOne) {
     vsthost::Host host;
     auto [effect, plugin] = probes::attach<InspectedCrossfeed>(&host);
     Block in, out;
     plugin->processReplacing(in.channels, out.channels, 8);
     plugin->setParameter(0, 0.5f);
-    EXPECT_FALSE(effect->stateIsZero()) << "the processing thread applies the reset";
+    EXPECT_FALSE(isZero(effect->inspectFilter().state()))
+        << "the processing thread applies the reset";
     plugin->processReplacing(in.channels, out.channels, 0);
-    EXPECT_TRUE(effect->stateIsZero());
-    EXPECT_EQ(effect->feed(), 5000.0 * (1.0 / 44100.0));
-}
-
-TEST(CrossfeedInternals, TruncatedRatesFollowTheInt64Route) {
-    EXPECT_EQ(VaricCrossfeed::truncatedRate(44100.9f), 44100u);
-    EXPECT_EQ(VaricCrossfeed::truncatedRate(-44100.0f), 4294923196u);
-    EXPECT_EQ(VaricCrossfeed::truncatedRate(0.99f), 0u);
-    EXPECT_EQ(VaricCrossfeed::truncatedRate(4294967296.0f), 0u);                // 2^32: low half 0
-    EXPECT_EQ(VaricCrossfeed::truncatedRate(4294967296.0f * 2 + 1024), 1024u);  // 2^33 + 1024
-    EXPECT_EQ(VaricCrossfeed::truncatedRate(9.3e18f), 0u);                      // beyond int64
-    EXPECT_EQ(VaricCrossfeed::truncatedRate(-9.3e18f), 0u);
-    EXPECT_EQ(VaricCrossfeed::truncatedRate(std::numeric_limits<float>::quiet_NaN()), 0u);
+    EXPECT_TRUE(isZero(effect->inspectFilter().state()));
+    EXPECT_EQ(effect->inspectFilter().feedCoefficient(), 5000.0 * (1.0 / 44100.0));
 }

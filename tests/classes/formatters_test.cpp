@@ -10,6 +10,12 @@
 
 #include "tests/classes/probe_effect.h"
 
+#if defined(__linux__) && !defined(__SANITIZE_THREAD__)
+#include <sys/mman.h>
+#include <unistd.h>
+#define VARIC_HUGE_BUFFER 1
+#endif
+
 using probes::attach;
 using probes::ProbeEffect;
 
@@ -128,6 +134,13 @@ const Row kRows[] = {
     {Formatter::Hz, 48000, 10, "1.000000", 48000.0f},
     {Formatter::ms, 1, 10, "Huge!", 0.0f},     // no test of the rate: infinite
     {Formatter::ms, 0, 10, "-0.00000", 0.0f},  // 0 / 0 is not a number
+    // The order of the operations shows: (samples * 1000) / rate and rate / samples, each
+    // step in single precision. The texts of the other orders are in the comments.
+    {Formatter::ms, 251, 10, "31.37500", 8000.0f},      // samples / rate * 1000: "31.37499"
+    {Formatter::ms, 20, 10, "1.814058", 11025.0f},      // samples * (1000 / rate): "1.814059"
+    {Formatter::ms, 134221, 10, "3043.559", 44100.0f},  // in double: "3043.560"
+    {Formatter::Hz, 120, 10, "66.66666", 8000.0f},      // rate * (1 / samples): "66.66667"
+    {Formatter::Hz, 101, 10, "79.20792", 8000.0f},      // likewise: "79.20791"
     {Formatter::Int, -999999999, 20, "-999999999"},
     {Formatter::Int, 2147483647, 20, "Huge!"},
     // Integer parts longer than the budget has room for with the point: all the integer
@@ -143,23 +156,18 @@ const Row kRows[] = {
     {Formatter::Int, -2147483648.0, 20, "-2147483648"},
 };
 
-// Reads the sample rate and renders floats its own way, to show the others reach both
-// through the object.
+// Has a sample rate of its own, and with ownFloatText logs float2string instead of rendering:
+// the other formatters reach both through the object.
 class OwnFormatsEffect : public ProbeEffect {
 public:
     using ProbeEffect::ProbeEffect;
     float getSampleRate() override { return 1000.0f; }
     void float2string(float value, char* text, VstInt32 maxLen) override {
-        received = value;
-        std::strncpy(text, "own", static_cast<std::size_t>(maxLen) + 1);
+        if (!ownFloatText) return ProbeEffect::float2string(value, text, maxLen);
+        record("float2string", value);
+        text[0] = '\0';
     }
-    float received = 0.0f;
-};
-
-class SampleRateOnlyEffect : public ProbeEffect {
-public:
-    using ProbeEffect::ProbeEffect;
-    float getSampleRate() override { return 1000.0f; }
+    bool ownFloatText = true;
 };
 
 }  // namespace
@@ -176,17 +184,52 @@ TEST(Formatters, EveryRowGivesItsTextUnderThePlacingRule) {
 }
 
 TEST(Formatters, ConvertersReachFloatToStringAndTheSampleRateThroughTheObject) {
-    auto [own, ownPlugin] = attach<OwnFormatsEffect>(nullptr);
+    auto [own, plugin] = attach<OwnFormatsEffect>(nullptr);
     char text[16];
     own->dB2string(10.0f, text, 15);
-    EXPECT_STREQ(text, "own");
-    EXPECT_EQ(own->received, 20.0f);
     own->Hz2string(4.0f, text, 15);
-    EXPECT_EQ(own->received, 250.0f);
     own->ms2string(3.0f, text, 15);
-    EXPECT_EQ(own->received, 3.0f);
+    EXPECT_EQ(own->log, (probes::Log{"float2string(20)", "float2string(250)", "float2string(3)"}));
 
-    auto [rate, ratePlugin] = attach<SampleRateOnlyEffect>(nullptr);
-    EXPECT_EQ(format(*rate, Formatter::Hz, 8.0, 10, "Hz2string at its own rate"), "125.0000");
-    EXPECT_EQ(format(*rate, Formatter::ms, 250.0, 10, "ms2string at its own rate"), "250.0000");
+    own->ownFloatText = false;
+    EXPECT_EQ(format(*own, Formatter::Hz, 8.0, 10, "Hz2string at its own rate"), "125.0000");
+    EXPECT_EQ(format(*own, Formatter::ms, 250.0, 10, "ms2string at its own rate"), "250.0000");
+}
+
+TEST(Formatters, TheLargestMaxLenIsPlacedToItsLastByte) {
+#ifdef VARIC_HUGE_BUFFER
+    // 2147483647 characters need a buffer of 2 GiB and a byte. Its first MiB is memory of its
+    // own; every further MiB maps one shared MiB, so the NULs cost no more than that; a page
+    // of sentinels follows text[maxLen].
+    constexpr std::size_t kMiB = std::size_t{1} << 20;
+    constexpr std::size_t kSize = std::size_t{2048} * kMiB;  // maxLen + 1 bytes
+    const long page = sysconf(_SC_PAGESIZE);
+    char* const text = static_cast<char*>(
+        mmap(nullptr, kSize + page, PROT_NONE, MAP_PRIVATE | MAP_ANONYMOUS | MAP_NORESERVE, -1, 0));
+    ASSERT_NE(text, MAP_FAILED);
+    const int shared = memfd_create("formatter_nuls", 0);
+    ASSERT_GE(shared, 0);
+    ASSERT_EQ(ftruncate(shared, kMiB), 0);
+    bool mapped = mmap(text, kMiB, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS | MAP_FIXED,
+                       -1, 0) != MAP_FAILED;
+    for (std::size_t at = kMiB; at < kSize; at += kMiB) {
+        mapped = mapped && mmap(text + at, kMiB, PROT_READ | PROT_WRITE, MAP_SHARED | MAP_FIXED,
+                                shared, 0) != MAP_FAILED;
+    }
+    mapped = mapped && mmap(text + kSize, page, PROT_READ | PROT_WRITE,
+                            MAP_PRIVATE | MAP_ANONYMOUS | MAP_FIXED, -1, 0) != MAP_FAILED;
+    close(shared);
+    ASSERT_TRUE(mapped);
+    std::memset(text, kSentinel, 16);
+    std::memset(text + kSize - 1, kSentinel, page + 1);
+
+    auto [effect, plugin] = attach<ProbeEffect>(nullptr);
+    effect->float2string(1.5f, text, 2147483647);
+    EXPECT_STREQ(text, "1.500000");
+    EXPECT_EQ(text[kSize - 1], '\0') << "text[maxLen]";
+    EXPECT_EQ(text[kSize], kSentinel) << "the byte beyond text[maxLen]";
+    munmap(text, kSize + page);
+#else
+    GTEST_SKIP() << "needs Linux's memfd_create, and no ThreadSanitizer (it would shadow 2 GiB)";
+#endif
 }

@@ -223,7 +223,7 @@ TEST(HostRequests, SampleRateIsTestedOverTheWholeAnswerAndStoredAsAFloat) {
         EXPECT_EQ(effect->sampleRateField(), static_cast<float>(c.result)) << c.answer;
         ASSERT_EQ(host.requests().size(), 1u);
         EXPECT_EQ(host.requests()[0].opcode, audioMasterGetSampleRate);
-        EXPECT_TRUE(effect->calls.empty())
+        EXPECT_TRUE(effect->log.empty())
             << "the field is written directly, not through setSampleRate";
     }
 }
@@ -250,7 +250,7 @@ TEST(HostRequests, BlockSizeIsTestedAfterCuttingTo32Bits) {
         EXPECT_EQ(effect->blockSizeField(), c.result) << c.answer;
         ASSERT_EQ(host.requests().size(), 1u);
         EXPECT_EQ(host.requests()[0].opcode, audioMasterGetBlockSize);
-        EXPECT_TRUE(effect->calls.empty())
+        EXPECT_TRUE(effect->log.empty())
             << "the field is written directly, not through setBlockSize";
     }
 }

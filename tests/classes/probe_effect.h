@@ -1,13 +1,18 @@
 #pragma once
-// Small effects built on the classes, for behaviour no host can see in the crossfeed: they
-// log the operations the dispatchers call, with their arguments. Tests drive them through
-// their own record, as a host would.
+// Probes: small effects and an editor built on the classes, for behaviour no host can see in
+// the crossfeed. Every probe works the same way: each operation it overrides appends one line
+// to a log, its name and the arguments a test compares ("setProgram(2)", "getRect(P)"), and
+// answers `answer`.
+// Tests drive the effects through their own record, as a host would, and compare logs.
 
 #include <gtest/gtest.h>
 
+#include <cstdint>
+#include <cstdio>
 #include <initializer_list>
 #include <memory>
 #include <string>
+#include <type_traits>
 #include <vector>
 
 #include "effect_base/audio_effect_x.h"
@@ -15,55 +20,85 @@
 
 namespace probes {
 
-struct Call {
-    std::string name;
-    VstIntPtr a = 0;
-    VstIntPtr b = 0;
-    float f = 0.0f;
-};
+using Log = std::vector<std::string>;
 
+// The pointer tests pass where a request carries one; logged as "P".
+inline char pointee[64];
+inline void* const P = pointee;
+
+inline std::string arg(const void* p) {
+    if (p == P) return "P";
+    char text[32];
+    std::snprintf(text, sizeof text, "%#llx",
+                  static_cast<unsigned long long>(reinterpret_cast<std::uintptr_t>(p)));
+    return text;
+}
+inline std::string arg(const std::string& text) {
+    return '"' + text + '"';
+}
+inline std::string arg(float f) {
+    char text[32];
+    std::snprintf(text, sizeof text, "%.9g", f);  // enough digits to tell every float apart
+    return text;
+}
+template <class T>
+requires std::is_integral_v<T> std::string arg(T v) {
+    return std::to_string(static_cast<long long>(v));
+}
+
+// "name(a,b,c)"
+template <class... Args>
+std::string signature(const char* name, Args... args) {
+    std::string text = std::string(name) + "(";
+    [[maybe_unused]] const char* separator = "";  // unused without arguments
+    ((text += separator, text += arg(args), separator = ","), ...);
+    return text + ")";
+}
+
+// The core operations a dispatcher reaches, and the two resume uses; the others keep their
+// defaults.
 class ProbeEffect : public AudioEffectX {
 public:
     explicit ProbeEffect(audioMasterCallback host, VstInt32 programs = 1, VstInt32 params = 1)
         : AudioEffectX(host, programs, params) {}
 
     void processReplacing(float**, float**, VstInt32) override {}
-    void open() override { log("open"); }
-    void close() override { log("close"); }
-    void suspend() override { log("suspend"); }
+    void open() override { record("open"); }
+    void close() override { record("close"); }
+    void suspend() override { record("suspend"); }
     void resume() override {
-        log("resume");
+        record("resume");
         AudioEffectX::resume();
     }
     void setSampleRate(float rate) override {
-        log("setSampleRate", 0, 0, rate);
+        record("setSampleRate", rate);
         AudioEffectX::setSampleRate(rate);
     }
     void setBlockSize(VstInt32 size) override {
-        log("setBlockSize", size);
+        record("setBlockSize", size);
         AudioEffectX::setBlockSize(size);
     }
     void setProgram(VstInt32 program) override {
-        log("setProgram", program);
+        record("setProgram", program);
         AudioEffectX::setProgram(program);
     }
     void setParameter(VstInt32 index, float value) override {
-        log("setParameter", index, 0, value);
+        record("setParameter", index, value);
     }
     VstInt32 getChunk(void** data, bool isPreset) override {
-        log("getChunk", reinterpret_cast<VstIntPtr>(data), isPreset);
-        return chunkAnswer;
+        record("getChunk", data, isPreset);
+        return static_cast<VstInt32>(answer);
     }
     VstInt32 setChunk(void* data, VstInt32 size, bool isPreset) override {
-        log("setChunk", reinterpret_cast<VstIntPtr>(data), size, isPreset ? 1.0f : 0.0f);
-        return chunkAnswer;
+        record("setChunk", data, size, isPreset);
+        return static_cast<VstInt32>(answer);
     }
     VstInt32 canDo(char* text) override {
-        log("canDo:" + std::string(text));
-        return canDoAnswer;
+        record("canDo", std::string(text));
+        return static_cast<VstInt32>(answer);
     }
     void wantEvents(VstInt32 filter) override {
-        log("wantEvents", filter);
+        record("wantEvents", filter);
         AudioEffectX::wantEvents(filter);
     }
 
@@ -71,16 +106,44 @@ public:
     AEffEditor*& editorSlot() { return editor; }
     float sampleRateField() const { return sampleRate; }
     VstInt32 blockSizeField() const { return blockSize; }
-    VstInt32 flags() const { return cEffect.flags; }
     audioMasterCallback callbackField() const { return audioMaster; }
 
-    void log(std::string name, VstIntPtr a = 0, VstIntPtr b = 0, float f = 0.0f) {
-        calls.push_back(Call{std::move(name), a, b, f});
+    template <class... Args>
+    void record(const char* name, Args... args) {
+        log.push_back(signature(name, args...));
     }
 
-    std::vector<Call> calls;
-    VstInt32 chunkAnswer = 0;
-    VstInt32 canDoAnswer = 0;
+    Log log;
+    VstIntPtr answer = 0;
+};
+
+// An editor that logs into a log the test keeps: the editor is destroyed with its effect, and
+// says so.
+class ProbeEditor : public AEffEditor {
+public:
+    explicit ProbeEditor(Log& log) : log_(log) {}
+    ~ProbeEditor() override { log_.push_back("~ProbeEditor()"); }
+    bool getRect(void* rect) override { return record("getRect", rect); }
+    bool open(void* ptr) override { return record("open", ptr); }
+    void close() override { record("close"); }
+    void idle() override { record("idle"); }
+    bool onKeyDown(VstKeyCode& k) override {
+        return record("onKeyDown", k.character, k.virt, k.modifier);
+    }
+    bool onKeyUp(VstKeyCode& k) override {
+        return record("onKeyUp", k.character, k.virt, k.modifier);
+    }
+    bool setKnobMode(VstInt32 mode) override { return record("setKnobMode", mode); }
+
+    bool answer = true;
+
+private:
+    template <class... Args>
+    bool record(const char* name, Args... args) {
+        log_.push_back(signature(name, args...));
+        return answer;
+    }
+    Log& log_;
 };
 
 // Makes an effect of type E with the recording host's callback (or none) and hands it to the

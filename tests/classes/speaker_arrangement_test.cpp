@@ -1,12 +1,14 @@
-// AudioEffectX's speaker-arrangement tools, byte for byte. Under AddressSanitizer the exact
-// size of each record made is checked too, and that released records really are released.
+// AudioEffectX's speaker-arrangement tools, byte for byte, with the heap they use replaced by
+// one that logs every block obtained and released.
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <cstring>
 #include <string>
 #include <vector>
 
+#include "effect_base/speaker_memory.h"
 #include "tests/classes/probe_effect.h"
 
 #if defined(__SANITIZE_ADDRESS__)
@@ -15,7 +17,68 @@
 #endif
 
 using probes::attach;
+using probes::Log;
 using probes::ProbeEffect;
+
+namespace {
+
+// The tools' heap in this test program: it logs each block obtained, by size, and each one
+// released, by the number it was obtained under ("obtainZeroed(232)", "release(#1)"). A block
+// above 1 MiB is stood in for by 16 zeroed bytes, enough for the header the tools write, so
+// that the largest legal record can be asked for.
+class RecordingHeap {
+public:
+    void* obtainZeroed(std::size_t size) {
+        log.push_back(probes::signature("obtainZeroed", size));
+        void* block = std::calloc(1, size > (1u << 20) ? 16 : size);
+        blocks.push_back({block, false});
+        return block;
+    }
+    void release(void* block) {
+        for (std::size_t i = blocks.size(); i-- > 0;) {
+            if (blocks[i].address == block && !blocks[i].released) {
+                blocks[i].released = true;
+                log.push_back("release(#" + std::to_string(i + 1) + ")");
+                std::free(block);
+                return;
+            }
+        }
+        log.push_back(probes::signature("release", block) + ", never obtained");
+    }
+    std::size_t unreleased() const {
+        std::size_t n = 0;
+        for (const Block& b : blocks) n += b.released ? 0 : 1;
+        return n;
+    }
+    void reset() {
+        log.clear();
+        blocks.clear();
+    }
+    Log log;
+
+private:
+    struct Block {
+        void* address;
+        bool released;
+    };
+    std::vector<Block> blocks;
+};
+
+RecordingHeap heap;
+
+}  // namespace
+
+namespace speaker_memory {
+
+void* obtainZeroed(std::size_t size) {
+    return heap.obtainZeroed(size);
+}
+
+void release(void* block) {
+    heap.release(block);
+}
+
+}  // namespace speaker_memory
 
 namespace {
 
@@ -24,25 +87,6 @@ using Bytes = std::vector<unsigned char>;
 Bytes bytesOf(const void* p, std::size_t n) {
     const auto* b = static_cast<const unsigned char*>(p);
     return Bytes(b, b + n);
-}
-
-// The block holds exactly size bytes: the last is addressable, the next one is not.
-void expectBlockSize(const void* block, std::size_t size) {
-#ifdef VARIC_ASAN
-    const char* p = static_cast<const char*>(block);
-    EXPECT_FALSE(__asan_address_is_poisoned(p + size - 1)) << "record shorter than " << size;
-    EXPECT_TRUE(__asan_address_is_poisoned(p + size)) << "record longer than " << size;
-#else
-    (void)block, (void)size;
-#endif
-}
-
-void expectReleased(const void* block) {
-#ifdef VARIC_ASAN
-    EXPECT_TRUE(__asan_address_is_poisoned(block)) << "the old record was not released";
-#else
-    (void)block;
-#endif
 }
 
 // A speaker whose every byte differs from its neighbours', with a name of nameLength
@@ -68,20 +112,21 @@ Bytes copiedSpeaker(const VstSpeakerProperties& from) {
     return expected;
 }
 
-// Logs the three tools as matchArrangement calls them; copySpeaker fails from failAt on.
+// Logs the three tools as matchArrangement calls them (the channel count, not the addresses);
+// copySpeaker fails from failAt on.
 class SpeakerProbe : public ProbeEffect {
 public:
     using ProbeEffect::ProbeEffect;
     bool allocateArrangement(VstSpeakerArrangement** a, VstInt32 n) override {
-        log("allocate", n);
+        record("allocateArrangement", n);
         return AudioEffectX::allocateArrangement(a, n);
     }
     bool deallocateArrangement(VstSpeakerArrangement** a) override {
-        log("deallocate");
+        record("deallocateArrangement");
         return AudioEffectX::deallocateArrangement(a);
     }
     bool copySpeaker(VstSpeakerProperties* to, VstSpeakerProperties* from) override {
-        log("copySpeaker");
+        record("copySpeaker");
         if (++copies > failAt) return false;
         return AudioEffectX::copySpeaker(to, from);
     }
@@ -91,10 +136,14 @@ public:
 
 class SpeakerTools : public ::testing::Test {
 protected:
-    void SetUp() override { std::tie(effect, plugin) = attach<SpeakerProbe>(nullptr); }
+    void SetUp() override {
+        std::tie(effect, plugin) = attach<SpeakerProbe>(nullptr);
+        heap.reset();
+    }
     void TearDown() override {
         effect->deallocateArrangement(&from);
         effect->deallocateArrangement(&to);
+        EXPECT_EQ(heap.unreleased(), 0u) << "records lost";
     }
     // A record of n channels with the given type and patterned speakers.
     void makeFrom(VstInt32 type, VstInt32 n, std::size_t nameLength) {
@@ -112,26 +161,35 @@ protected:
 
 }  // namespace
 
-TEST_F(SpeakerTools, AllocateMakesAZeroedRecordOfExactSize) {
-    for (VstInt32 channels : {2, 0, 6, 1}) {
-        const VstSpeakerArrangement* old = to;
-        ASSERT_TRUE(effect->allocateArrangement(&to, channels)) << channels;
-        if (old != nullptr) expectReleased(old);
-        const std::size_t size = 8 + 112 * static_cast<std::size_t>(channels);
-        expectBlockSize(to, size);
-        Bytes expected(size, 0);
-        expected[4] = static_cast<unsigned char>(channels);
-        EXPECT_EQ(bytesOf(to, size), expected) << channels << " channels";
+TEST_F(SpeakerTools, AllocateReleasesTheOldRecordAndObtainsOneOfExactSize) {
+    struct Row {
+        VstInt32 channels;
+        Log heapLog;
+    };
+    const Row rows[] = {
+        {2, {"obtainZeroed(232)"}},
+        {0, {"release(#1)", "obtainZeroed(8)"}},
+        {6, {"release(#2)", "obtainZeroed(680)"}},
+        {19173961, {"release(#3)", "obtainZeroed(2147483640)"}},  // the largest legal count
+        {1, {"release(#4)", "obtainZeroed(120)"}},
+    };
+    for (const Row& row : rows) {
+        heap.log.clear();
+        ASSERT_TRUE(effect->allocateArrangement(&to, row.channels)) << row.channels;
+        EXPECT_EQ(heap.log, row.heapLog) << row.channels;
+        EXPECT_EQ(to->type, 0);  // the rest is the heap's zeros
+        EXPECT_EQ(to->numChannels, row.channels);
     }
 }
 
-TEST_F(SpeakerTools, RefusedCountsLeaveTheCallersPointerNull) {
+TEST_F(SpeakerTools, RefusedCountsReleaseTheOldRecordAndObtainNothing) {
+    int made = 0;
     for (VstInt32 channels : {-1, 19173962, -2147483647 - 1, 2147483647}) {
         ASSERT_TRUE(effect->allocateArrangement(&to, 1));
-        const VstSpeakerArrangement* old = to;
+        heap.log.clear();
         EXPECT_FALSE(effect->allocateArrangement(&to, channels)) << channels;
         EXPECT_EQ(to, nullptr) << channels << ": never left dangling";
-        expectReleased(old);
+        EXPECT_EQ(heap.log, Log{"release(#" + std::to_string(++made) + ")"}) << channels;
     }
 }
 
@@ -139,10 +197,9 @@ TEST_F(SpeakerTools, DeallocateReleasesAndClears) {
     EXPECT_TRUE(effect->deallocateArrangement(&to));
     EXPECT_EQ(to, nullptr);
     ASSERT_TRUE(effect->allocateArrangement(&to, 3));
-    const VstSpeakerArrangement* old = to;
     EXPECT_TRUE(effect->deallocateArrangement(&to));
     EXPECT_EQ(to, nullptr);
-    expectReleased(old);
+    EXPECT_EQ(heap.log, (Log{"obtainZeroed(344)", "release(#1)"}));
 }
 
 TEST_F(SpeakerTools, CopySpeakerCopiesFieldsAndCutsOrPadsTheName) {
@@ -199,30 +256,26 @@ TEST_F(SpeakerTools, CopySpeakerRefusesNullAddressesAndWritesNothing) {
 TEST_F(SpeakerTools, MatchMakesAnExactCopyInANewBlockAndReleasesTheOld) {
     makeFrom(0x5A5A0006, 6, 60);  // names of 60 to 65 characters
     ASSERT_TRUE(effect->allocateArrangement(&to, 2));
-    const VstSpeakerArrangement* old = to;
-    effect->calls.clear();
+    effect->log.clear();
+    heap.log.clear();
 
     ASSERT_TRUE(effect->matchArrangement(&to, from));
-    expectReleased(old);
-    expectBlockSize(to, 680);
+    EXPECT_EQ(heap.log, (Log{"release(#2)", "obtainZeroed(680)"}));
     EXPECT_EQ(to->type, 0x5A5A0006);
     EXPECT_EQ(to->numChannels, 6);
     for (VstInt32 i = 0; i < 6; ++i) {
         EXPECT_EQ(bytesOf(speakerAt(to, i), 112), copiedSpeaker(*speakerAt(from, i)))
             << "speaker " << i;
     }
-    std::vector<std::string> names;
-    for (const auto& call : effect->calls) names.push_back(call.name);
-    EXPECT_EQ(names, (std::vector<std::string>{"deallocate", "allocate", "copySpeaker",
-                                               "copySpeaker", "copySpeaker", "copySpeaker",
-                                               "copySpeaker", "copySpeaker"}));
-    EXPECT_EQ(effect->calls[1].a, 6);
+    Log expected = {"deallocateArrangement()", "allocateArrangement(6)"};
+    expected.resize(8, "copySpeaker()");
+    EXPECT_EQ(effect->log, expected);
 }
 
 TEST_F(SpeakerTools, MatchOfNoChannelsMakesAHeaderOnlyRecord) {
     makeFrom(-7, 0, 0);
     ASSERT_TRUE(effect->matchArrangement(&to, from));
-    expectBlockSize(to, 8);
+    EXPECT_EQ(heap.log, (Log{"obtainZeroed(8)", "obtainZeroed(8)"}));
     EXPECT_EQ(to->type, -7);
     EXPECT_EQ(to->numChannels, 0);
 }
@@ -249,10 +302,9 @@ TEST_F(SpeakerTools, MatchAnswersFalseWhenTheAllocationIsRefused) {
     header.type = 1;
     header.numChannels = -1;
     ASSERT_TRUE(effect->allocateArrangement(&to, 2));
-    const VstSpeakerArrangement* old = to;
     EXPECT_FALSE(effect->matchArrangement(&to, &header));
     EXPECT_EQ(to, nullptr);
-    expectReleased(old);
+    EXPECT_EQ(heap.log, (Log{"obtainZeroed(232)", "release(#1)"}));
 }
 
 TEST_F(SpeakerTools, AFailingCopySpeakerLeavesAPartlyFilledRecord) {

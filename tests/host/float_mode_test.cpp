@@ -1,5 +1,5 @@
-// The crossfeed's output does not depend on the floating-point mode of the host's thread, and
-// the host finds its mode as it left it after every processing call.
+// The crossfeed's output and its parameter values do not depend on the floating-point mode of
+// the host's thread, and the host finds its mode as it left it after every processing call.
 
 #include <algorithm>
 #include <limits>
@@ -120,5 +120,29 @@ TYPED_TEST(HostFloatMode, OutputIsTheSameBitsInEveryModeAndTheModeIsRestored) {
             << "calls after which the host's mode was not restored";
         const std::size_t n = vsthost::firstDifference(expected, actual);
         EXPECT_EQ(n, in.frames()) << "first difference from the default mode at frame " << n;
+    }
+}
+
+TEST(HostFloatModeParameters, ValuesConvertAsInTheDefaultModeWhateverTheHostsMode) {
+    // Each value's conversion rounds in its last step: 0.00005 stores 1 only when rounding to
+    // nearest, and the strengths below read back as inexact products.
+    const float values[] = {0.00005f, 0.0003f,  0.0007f,
+                            0.12345f, 0.99995f, std::numeric_limits<float>::quiet_NaN()};
+    vsthost::Host host;
+    auto plugin = makeInstance(host);
+    for (const HostMode& mode : kHostModes) {
+        for (float value : values) {
+            plugin->setParameter(0, value);
+            const float expected = plugin->getParameter(0);
+            plugin->setParameter(0, 0.5f);
+            float inMode;
+            {
+                vsthost::ScopedFloatMode hostMode(mode.mxcsr);
+                plugin->setParameter(0, value);
+                inMode = plugin->getParameter(0);
+            }
+            EXPECT_EQ(vsthost::bitsOf(inMode), vsthost::bitsOf(expected))
+                << mode.name << ", value " << value;
+        }
     }
 }

@@ -1,0 +1,103 @@
+#pragma once
+// The crossfeed filter: the recursion behind VaricCrossfeed, as a small value type with no tie
+// to any plug-in interface. Each output channel is its input plus a correction of opposite sign
+// on the two channels; the correction follows a low-passed, delayed copy of the difference
+// between the outputs. The channel sum passes unchanged; the difference is attenuated at low
+// frequencies by kDecayRate / (kDecayRate + 2 * strength).
+//
+// A plug-in wraps it like this, once per processing call:
+//
+//     const float_mode::DefaultFloatMode defaultMode;  // first thing: see below
+//     if (strength changed since the last block) filter.reset();
+//     filter.prepare(crossfeed::truncatedRate(sampleRate), strength);
+//     filter.process(inL, inR, outL, outR, frames);
+//
+// The output is the recursion's bits only in the processor's default floating-point mode
+// (round to nearest, no flush-to-zero, no denormals-are-zero); the plug-in's 32-bit calls add
+// flush-to-zero, which changes only results that would be subnormal floats (they become zero,
+// so that a decaying tail leaves no subnormal samples). The filter does not switch the
+// mode itself: the wrapper's own arithmetic (the rate truncation, its parameter conversions)
+// needs the same mode, so the wrapper makes one float_mode::DefaultFloatMode at the start of
+// every entry that computes (crossfeed/float_mode.h).
+
+#include <cstdint>
+
+namespace crossfeed {
+
+// The rate, per second, at which the state decays: each sample it gives up kDecayRate / rate
+// of itself (the decay coefficient), which puts the corner of the low-pass that forms the
+// correction near kDecayRate / 2 pi, about 339 Hz. It is also the lowest truncated rate the filter
+// runs at: below it the decay coefficient exceeds 1 and the recursion is no longer the intended
+// low-pass; at 0 it would divide by zero.
+inline constexpr std::uint32_t kDecayRate = 2128;
+
+// The rate the coefficients are computed for: the host's rate truncated toward zero through a
+// signed 64-bit integer, of which the low 32 bits are kept. 44100.9 gives 44100, -44100 gives
+// 4294923196; NaN and rates with no 64-bit value give 0.
+std::uint32_t truncatedRate(float sampleRate) noexcept;
+
+// A value type: copy it, keep it in an effect, reset it. One thread at a time (in a plug-in,
+// the thread of the processing calls); nothing in it allocates, locks or calls out.
+class Filter {
+public:
+    // What a filter holds between blocks: the corrections added to the next left and right
+    // input samples (always opposite, apart from the sign of a zero), and the difference of
+    // the last two outputs.
+    struct State {
+        double left;
+        double right;
+        double previousDifference;
+    };
+
+    // Made without coefficients (rate 0): blocks pass through until the first configuration.
+    Filter() = default;
+
+    // Zeroes the state and computes the coefficients for a truncated rate and a strength
+    // (0 to 10000 in the effect). Answers whether the settings are stable: the rate is at least
+    // kDecayRate and 2 * strength is below it. Unstable settings pass the audio through
+    // unchanged, with the state held at zero, rather than let the output grow without bound.
+    bool configure(std::uint32_t rate, std::int32_t strength) noexcept;
+    // Configures for rate and strength when rate is not the rate of the coefficients; does
+    // nothing otherwise, so the state runs on from block to block.
+    void prepare(std::uint32_t rate, std::int32_t strength) noexcept {
+        if (rate != coefficientRate_) configure(rate, strength);
+    }
+    // Forgets the coefficients and zeroes the state: the next prepare configures for any rate
+    // but 0, and until then blocks pass through.
+    void reset() noexcept { configure(0, 0); }
+
+    // One block of frames samples per channel (none when frames is 0 or less). Samples are
+    // handled in ascending order, both inputs read before either output is written, so outputs
+    // may be the inputs (in place). After the block a state that is no longer finite is
+    // zeroed, so one bad sample does not silence the filter for good, and a state decayed far
+    // below anything an output can show is flushed to zero, so silence in gives silence out.
+    // Both precisions continue the same recursion.
+    void process(const float* inL, const float* inR, float* outL, float* outR,
+                 std::int32_t frames) noexcept;
+    void process(const double* inL, const double* inR, double* outL, double* outR,
+                 std::int32_t frames) noexcept;
+
+    // The truncated rate the coefficients were computed for; 0 when there are none.
+    std::uint32_t coefficientRate() const { return coefficientRate_; }
+    // Whether blocks run through the recursion (stable settings) or pass through.
+    bool stable() const { return stable_; }
+    double decayCoefficient() const { return decay_; }
+    double feedCoefficient() const { return feed_; }
+    State state() const { return {stateLeft_, stateRight_, previousDifference_}; }
+
+private:
+    template <class Sample>
+    void run(const Sample* inL, const Sample* inR, Sample* outL, Sample* outR, std::int32_t frames);
+    void settle();
+    void zeroState();
+
+    std::uint32_t coefficientRate_ = 0;
+    bool stable_ = false;
+    double decay_ = 0.0;  // kDecayRate / rate, as a product of the rounded reciprocal
+    double feed_ = 0.0;   // strength / rate, likewise
+    double stateLeft_ = 0.0;
+    double stateRight_ = 0.0;
+    double previousDifference_ = 0.0;
+};
+
+}  // namespace crossfeed
