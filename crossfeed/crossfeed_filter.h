@@ -13,7 +13,9 @@
 //     filter.process(inL, inR, outL, outR, frames);
 //
 // The output is the recursion's bits only in the processor's default floating-point mode
-// (round to nearest, no flush-to-zero, no denormals-are-zero). The filter does not switch the
+// (round to nearest, no flush-to-zero, no denormals-are-zero); the plug-in's 32-bit calls add
+// flush-to-zero, which changes only results that would be subnormal floats (they become zero,
+// so that a decaying tail leaves no subnormal samples). The filter does not switch the
 // mode itself: the wrapper's own arithmetic (the rate truncation, its parameter conversions)
 // needs the same mode, so the wrapper makes one float_mode::DefaultFloatMode at the start of
 // every entry that computes (crossfeed/float_mode.h).

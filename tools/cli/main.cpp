@@ -12,6 +12,7 @@
 #include "tools/cli/binary_and_instance.h"
 #include "tools/cli/cli_support.h"
 #include "tools/cli/commands.h"
+#include "tools/validate/validate.h"
 
 namespace {
 
@@ -65,6 +66,9 @@ const Command kCommands[] = {
      "  demo [--out DIR]\n",
      "Synthesises hard-panned stereo, renders it through the crossfeed and draws its\n"
      "response, into DIR (default out/demo).\n"},
+    {"validate", varic::runValidate,
+     "  validate " VALIDATE_SYNOPSIS "\n",
+     VALIDATE_HELP},
 };
 // clang-format on
 
