@@ -13,9 +13,7 @@
 //     filter.process(inL, inR, outL, outR, frames);
 //
 // The output is the recursion's bits only in the processor's default floating-point mode
-// (round to nearest, no flush-to-zero, no denormals-are-zero); the plug-in's 32-bit calls add
-// flush-to-zero, which changes only results that would be subnormal floats (they become zero,
-// so that a decaying tail leaves no subnormal samples). The filter does not switch the
+// (round to nearest, no flush-to-zero, no denormals-are-zero). The filter does not switch the
 // mode itself: the wrapper's own arithmetic (the rate truncation, its parameter conversions)
 // needs the same mode, so the wrapper makes one float_mode::DefaultFloatMode at the start of
 // every entry that computes (crossfeed/float_mode.h).
@@ -71,7 +69,8 @@ public:
     // may be the inputs (in place). After the block a state that is no longer finite is
     // zeroed, so one bad sample does not silence the filter for good, and a state decayed far
     // below anything an output can show is flushed to zero, so silence in gives silence out.
-    // Both precisions continue the same recursion.
+    // Both precisions continue the same recursion. A 32-bit output that would be a subnormal
+    // float is written as zero (the recursion goes on with its exact value).
     void process(const float* inL, const float* inR, float* outL, float* outR,
                  std::int32_t frames) noexcept;
     void process(const double* inL, const double* inR, double* outL, double* outR,

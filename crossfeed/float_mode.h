@@ -6,7 +6,7 @@
 // recursive filter produces (or traps in the middle of a block), and the value a parameter
 // conversion stores. A DefaultFloatMode object, made first thing in every call that computes
 // (processing, parameter values), puts the SSE unit into its default mode (round to nearest,
-// no FTZ/DAZ, all exceptions masked; or that with FTZ, for 32-bit processing) for its lifetime and puts back exactly what it found,
+// no FTZ/DAZ, all exceptions masked) for its lifetime and puts back exactly what it found,
 // sticky flags included. When the host already runs in the default mode, which is the common
 // case, it costs one stmxcsr and a compare, and nothing is written.
 //
@@ -26,14 +26,12 @@
 
 namespace float_mode {
 
+#if defined(__GNUC__) && (defined(__x86_64__) || defined(__i386__))
+
 constexpr std::uint32_t kDefault = 0x1F80;  // round to nearest, all six exceptions masked
 // Rounding, FTZ, DAZ and the exception masks; bits 0 to 5 are the sticky exception flags,
 // which do not change any result.
 constexpr std::uint32_t kControlBits = 0xFFC0;
-// Results too small for a normal number become zero (output only: inputs are read as they are).
-constexpr std::uint32_t kFlushToZero = 0x8000;
-
-#if defined(__GNUC__) && (defined(__x86_64__) || defined(__i386__))
 
 inline std::uint32_t read() {
     std::uint32_t mode;
@@ -47,10 +45,8 @@ inline void write(std::uint32_t mode) {
 
 class DefaultFloatMode {
 public:
-    // `mode` is the default mode, or it with kFlushToZero.
-    explicit DefaultFloatMode(std::uint32_t mode = kDefault)
-        : found_(read()), switched_((found_ & kControlBits) != mode) {
-        if (switched_) write(mode);
+    DefaultFloatMode() : found_(read()), switched_((found_ & kControlBits) != kDefault) {
+        if (switched_) write(kDefault);
     }
     ~DefaultFloatMode() {
         if (switched_) write(found_);
@@ -76,7 +72,7 @@ inline T pin(T value) {
 
 class DefaultFloatMode {
 public:
-    explicit DefaultFloatMode(std::uint32_t = 0) {}
+    DefaultFloatMode() = default;
     DefaultFloatMode(const DefaultFloatMode&) = delete;
     DefaultFloatMode& operator=(const DefaultFloatMode&) = delete;
 };

@@ -3,7 +3,6 @@
 #include "crossfeed/varic_crossfeed.h"
 
 #include <new>
-#include <type_traits>
 
 #include "crossfeed/float_mode.h"
 #include "effect_base/conversions.h"
@@ -49,12 +48,7 @@ VaricCrossfeed::~VaricCrossfeed() = default;
 
 template <class Sample>
 void VaricCrossfeed::processBlock(Sample** inputs, Sample** outputs, VstInt32 sampleFrames) {
-    // First: the rate check computes too. 32-bit outputs are flushed to zero where they would
-    // be subnormal: the decaying tail after a sound passes through that range in float long
-    // before the state is negligible, and subnormal samples slow down whatever comes next.
-    const float_mode::DefaultFloatMode defaultMode(
-        std::is_same_v<Sample, float> ? float_mode::kDefault | float_mode::kFlushToZero
-                                      : float_mode::kDefault);
+    const float_mode::DefaultFloatMode defaultMode;  // first: the rate check computes too
     const Sample* const inL = inputs[0];
     const Sample* const inR = inputs[1];
     Sample* const outL = outputs[0];

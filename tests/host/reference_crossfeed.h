@@ -17,9 +17,10 @@ inline double rounded(double x) {
     return v;
 }
 
-// The plug-in's 32-bit processing flushes float results that would be subnormal to zero.
-inline float flushed(float x) {
-    return std::fabs(x) < std::numeric_limits<float>::min() ? 0.0f * x : x;
+// A 32-bit output that would be a subnormal float is written as zero; the recursion goes on
+// with the value as computed.
+inline float written(float y) {
+    return std::fabs(y) < std::numeric_limits<float>::min() ? 0.0f : y;
 }
 
 struct ReferenceCrossfeed {
@@ -35,13 +36,11 @@ struct ReferenceCrossfeed {
     }
     void process(const Stereo<float>& in, Stereo<float>& out) {
         for (std::size_t n = 0; n < in.frames(); ++n) {
-            const float yl =
-                flushed(static_cast<float>(rounded(static_cast<double>(in.left[n]) + sL)));
-            const float yr =
-                flushed(static_cast<float>(rounded(static_cast<double>(in.right[n]) + sR)));
-            out.left[n] = yl;
-            out.right[n] = yr;
-            const volatile float d = flushed(yl - yr);
+            const float yl = static_cast<float>(rounded(static_cast<double>(in.left[n]) + sL));
+            const float yr = static_cast<float>(rounded(static_cast<double>(in.right[n]) + sR));
+            out.left[n] = written(yl);
+            out.right[n] = written(yr);
+            const volatile float d = yl - yr;
             step(sL, sR, previous);
             previous = static_cast<double>(d);
         }
