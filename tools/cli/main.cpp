@@ -90,8 +90,8 @@ std::string overview() {
         "\n"
         "Every command takes -q (errors only), -v (say more) and --help. PLUGIN and P default\n"
         "to the file named by $VARIC_PLUGIN, else to the crossfeed installed beside varic\n"
-        "(../lib/lxvst/), else to the one built with it; here " +
-        varic::defaultPluginPath() + ".\n" + kExitStatuses;
+        "(../lib/lxvst/), else to the one built with it; here:\n  " +
+        varic::defaultPluginPath() + "\n" + kExitStatuses;
     return text;
 }
 
