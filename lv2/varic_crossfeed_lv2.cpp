@@ -7,8 +7,10 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <cstdlib>
 #include <limits>
 #include <new>
+#include <type_traits>
 
 #include "crossfeed/crossfeed_filter.h"
 #include "crossfeed/float_mode.h"
@@ -43,8 +45,11 @@ std::int32_t strengthFromControl(float control) {
 
 LV2_Handle instantiate(const LV2_Descriptor*, double sampleRate, const char*,
                        const LV2_Feature* const*) {
-    Instance* const instance = new (std::nothrow) Instance;
-    if (instance != nullptr) instance->rate = sampleRate;
+    // From the C library's heap, not operator new: the module needs no library but that one.
+    void* const memory = std::malloc(sizeof(Instance));
+    if (memory == nullptr) return nullptr;
+    Instance* const instance = new (memory) Instance;
+    instance->rate = sampleRate;
     return instance;
 }
 
@@ -89,7 +94,8 @@ void run(LV2_Handle handle, std::uint32_t sampleCount) {
 }
 
 void cleanup(LV2_Handle handle) {
-    delete static_cast<Instance*>(handle);
+    static_assert(std::is_trivially_destructible_v<Instance>);
+    std::free(handle);
 }
 
 const void* extensionData(const char*) {
