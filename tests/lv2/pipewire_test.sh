@@ -6,16 +6,22 @@
 #   pipewire_test.sh play CONF LV2_PATH VARIC SIGNAL_FILES
 #       "Headphones with Varic Crossfeed" appears, feeding the default output (the null sink);
 #       a file played into it with pw-cat reaches the null sink, where pw-record takes it from
-#       the monitor, the bits of `varic render` of the same file at the file's Strength.
+#       the monitor, the bits of `varic render` of the same file at the file's Strength; and
+#       again after Strength is set to 75 with pw-cli while PipeWire runs.
+#   pipewire_test.sh pinned CONF LV2_PATH
+#       with the file's target.object line filled in with the null sink's name, as the README
+#       says, the device plays into the null sink even while it is the default output itself
+#       and another sink ranks first.
 #   pipewire_test.sh without-plugin CONF
 #       with the plug-in gone, PipeWire starts all the same and the null sink is there.
 #
 # What PipeWire changes, and how the comparison allows for it: not a sample (32-bit floats all
 # the way at the file's rate, every volume at 1), but the recording begins before the sound
 # does, so it is compared from its first frame that is not silent (the file's first frame is
-# not); and pw-cat does not play the last frames of a file that do not fill a whole buffer,
-# which is why the file ends in a quarter second of silence: the silence PipeWire plays after
-# the file is the same input, and the crossfeed's tail in it is compared too.
+# not); and pw-cat does not play the last frames of a file that do not fill a whole buffer
+# (PipeWire 0.3.65: 143360 frames of a file of 144000, 70 buffers of 2048), which is why the
+# file ends in a quarter second of silence: the silence PipeWire plays after the file is the
+# same input, and the crossfeed's tail in it is compared too.
 #
 # Exits 77 (skipped), saying why, when PipeWire or WirePlumber is missing or cannot start here.
 set -uo pipefail
@@ -75,7 +81,7 @@ context.objects = [
 ]
 END
     [ $# -eq 0 ] || cp "$@" "$conf_d/"
-    pipewire >"$XDG_CONFIG_HOME/pipewire.log" 2>&1 &
+    timeout 110 pipewire >"$XDG_CONFIG_HOME/pipewire.log" 2>&1 &
     started+=($!)
     poll 10 pw-cli info 0
 }
@@ -107,7 +113,17 @@ if [ "$mode" = without-plugin ]; then
 fi
 
 export LV2_PATH=$lv2_path
-start_pipewire "$session" "$conf" || {
+if [ "$mode" = pinned ]; then
+    sed 's|^\(\s*\)#target.object = .*|\1target.object = "test_sink"|' "$conf" >"$work/pinned.conf"
+    grep -q 'target.object = "test_sink"' "$work/pinned.conf" || { echo "FAIL: no target.object line"; exit 1; }
+    sed 's/test_sink/speakers/; s/priority.session = 5000/priority.session = 6000/' \
+        "$work/probe/config/pipewire/pipewire.conf.d/00-null-sink.conf" >"$work/01-speakers.conf"
+    conf=$work/pinned.conf
+    set -- "$work/01-speakers.conf"
+else
+    set --
+fi
+start_pipewire "$session" "$conf" "$@" || {
     echo "FAIL: PipeWire does not start with $conf:"
     cat "$session/config/pipewire.log"
     exit 1
@@ -121,7 +137,7 @@ libcamera_monitor.enabled = false
 default_access.properties["enable-flatpak-portal"] = false
 END
 echo 'bluez_monitor.enabled = false' >"$XDG_CONFIG_HOME/wireplumber/bluetooth.lua.d/60-test-session.lua"
-wireplumber >"$XDG_CONFIG_HOME/wireplumber.log" 2>&1 &
+timeout 110 wireplumber >"$XDG_CONFIG_HOME/wireplumber.log" 2>&1 &
 started+=($!)
 
 fail() {
@@ -135,6 +151,19 @@ linked() {  # linked OUTPUT_PORT INPUT_PORT
     pw-link -l | grep -A2 -xF "$1" | grep -qxF "  |-> $2"
 }
 
+if [ "$mode" = pinned ]; then
+    # The device made the default as a user makes it, by its number in wpctl's list.
+    device() { wpctl status | sed -n 's/^[^0-9]*\([0-9]*\)\. Headphones with Varic Crossfeed .*/\1/p'; }
+    poll 20 eval '[ -n "$(device)" ]' || fail "WirePlumber does not list the device"
+    poll 20 wpctl set-default "$(device)" || fail "wpctl set-default $(device) fails"
+    poll 20 eval 'wpctl status | grep -qE "\*\s+[0-9]+\. Headphones with Varic Crossfeed"' ||
+        fail "the device did not become the default"
+    poll 20 linked varic_crossfeed.output:output_FL test_sink:playback_FL ||
+        fail "the device does not play into the output it names"
+    echo "the device plays into the output it names while it is the default"
+    exit 0
+fi
+
 # The device, under the name users choose, feeding the default output.
 poll 20 linked varic_crossfeed.output:output_FL test_sink:playback_FL ||
     fail "the crossfeed's output is not linked to the default output device"
@@ -143,21 +172,34 @@ pw-cli ls Node | grep -A12 -F 'node.name = "varic_crossfeed"' |
     grep -qF 'node.description = "Headphones with Varic Crossfeed"' ||
     fail "no device named Headphones with Varic Crossfeed"
 
+# Plays the test file into the device and records what reaches the null sink; from its first
+# sound on, the recording must be the bits of `varic render` at Strength $1.
+play_and_compare() {
+    local strength=$1 recorded=$work/recorded-$1.wav recorder
+    "$varic" render -q --precision 32 --strength "$strength" "$work/played.wav" \
+        "$work/expected.wav" || exit 1
+    pw-record --target test_sink -P '{ stream.capture.sink = true }' --format f32 --rate 48000 \
+        --channels 2 "$recorded" 2>"$work/pw-record.log" &
+    recorder=$!
+    started+=($recorder)
+    poll 20 linked test_sink:monitor_FR pw-record:input_FR ||
+        fail "pw-record is not linked to the monitor"
+    timeout 60 pw-cat --playback --target varic_crossfeed "$work/played.wav" ||
+        fail "pw-cat: status $?"
+    # The recording catches up with what was played (status 3 while it is short).
+    poll 20 eval '"$signal_files" compare "$work/expected.wav" "$recorded" --from-first-sound;
+        [ $? -ne 3 ]'
+    kill -INT "$recorder"
+    wait "$recorder"
+    echo -n "Strength $strength through PipeWire: "
+    "$signal_files" compare "$work/expected.wav" "$recorded" --from-first-sound || exit 1
+}
+
+"$signal_files" write "$work/played.wav" 48000 2 || exit 1
 strength=$(sed -n 's/.*control *= *{ *strength *= *\([0-9.]*\) *}.*/\1/p' "$conf")
 [ -n "$strength" ] || fail "no Strength in $conf"
-"$signal_files" write "$work/played.wav" 48000 2 || exit 1
-"$varic" render -q --precision 32 --strength "$strength" "$work/played.wav" "$work/expected.wav" ||
-    exit 1
-
-pw-record --target test_sink -P '{ stream.capture.sink = true }' --format f32 --rate 48000 \
-    --channels 2 "$work/recorded.wav" 2>"$work/pw-record.log" &
-recorder=$!
-started+=($recorder)
-poll 20 linked test_sink:monitor_FR pw-record:input_FR || fail "pw-record is not linked to the monitor"
-timeout 60 pw-cat --playback --target varic_crossfeed "$work/played.wav" || fail "pw-cat: status $?"
-# The recording catches up with what was played (status 3 while it is short).
-poll 20 eval '"$signal_files" compare "$work/expected.wav" "$work/recorded.wav" --from-first-sound; [ $? -ne 3 ]'
-kill -INT "$recorder"
-wait "$recorder"
-echo -n "Strength $strength through PipeWire: "
-"$signal_files" compare "$work/expected.wav" "$work/recorded.wav" --from-first-sound
+play_and_compare "$strength"
+# Strength changed while PipeWire runs, as the README shows.
+pw-cli set-param varic_crossfeed Props '{ params = [ "crossfeed:strength" 75 ] }' >/dev/null ||
+    fail "pw-cli set-param: status $?"
+play_and_compare 75
