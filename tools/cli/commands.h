@@ -12,6 +12,7 @@ int runInfo(const std::vector<std::string>& words);
 int runRender(const std::vector<std::string>& words);
 int runResponse(const std::vector<std::string>& words);
 int runDemo(const std::vector<std::string>& words);
+int runValidate(const std::vector<std::string>& words);
 
 // What render does, for the command and for the demo.
 struct RenderJob {

@@ -12,6 +12,7 @@
 #include "tools/cli/binary_and_instance.h"
 #include "tools/cli/cli_support.h"
 #include "tools/cli/commands.h"
+#include "tools/validate/validate.h"
 
 namespace {
 
@@ -65,6 +66,9 @@ const Command kCommands[] = {
      "  demo [--out DIR]\n",
      "Synthesises hard-panned stereo, renders it through the crossfeed and draws its\n"
      "response, into DIR (default out/demo).\n"},
+    {"validate", varic::runValidate,
+     "  validate " VALIDATE_SYNOPSIS "\n",
+     VALIDATE_HELP},
 };
 // clang-format on
 
@@ -86,8 +90,8 @@ std::string overview() {
         "\n"
         "Every command takes -q (errors only), -v (say more) and --help. PLUGIN and P default\n"
         "to the file named by $VARIC_PLUGIN, else to the crossfeed installed beside varic\n"
-        "(../lib/lxvst/), else to the one built with it; here " +
-        varic::defaultPluginPath() + ".\n" + kExitStatuses;
+        "(../lib/lxvst/), else to the one built with it; here:\n  " +
+        varic::defaultPluginPath() + "\n" + kExitStatuses;
     return text;
 }
 

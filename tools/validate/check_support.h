@@ -1,0 +1,216 @@
+#pragma once
+// What the checks share: their verdicts, the context of a check's child process, the
+// validator's host (its callback records every request a plug-in sends, with the thread it
+// came from), instances driven through their record, channel buffers with guard samples, test
+// signals, and memory that ends at a guard page.
+
+#include <cmath>
+#include <cstddef>
+#include <cstdio>
+#include <memory>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include "tools/host/plugin_host.h"
+#include "tools/validate/realtime_watch.h"
+
+namespace validate {
+
+enum class Verdict { pass, warn, fail, info };
+
+struct Outcome {
+    Verdict verdict;
+    std::string detail;
+};
+
+// Ends a check with a FAIL: thrown with the reason and the first offending case.
+class CheckFailed : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
+};
+
+// One check's run, in its own child process.
+class Context {
+public:
+    Context(std::string plugin, bool quick, std::FILE* results)
+        : plugin_(std::move(plugin)), quick_(quick), results_(results) {}
+    const std::string& plugin() const { return plugin_; }
+    bool quick() const { return quick_; }
+    // The case about to run: named in the report if the process crashes or hangs in it.
+    void at(const std::string& what);
+    // The binary, loaded once per process.
+    const vsthost::PluginLibrary& library();
+
+private:
+    std::string plugin_;
+    bool quick_;
+    std::FILE* results_;
+    std::unique_ptr<vsthost::PluginLibrary> library_;
+};
+
+using CheckFunction = Outcome (*)(Context&);
+struct Check {
+    const char* group;
+    const char* name;
+    CheckFunction run;
+};
+void addProtocolChecks(std::vector<Check>& checks);  // loading, requests, lifecycle
+void addAudioChecks(std::vector<Check>& checks);     // processing and the rest
+
+// ---- The validator's host ---------------------------------------------------------------------
+
+// A request a plug-in sent, where it came from.
+struct SentRequest {
+    VstInt32 opcode;
+    VstIntPtr value;
+    bool fromProcessing;  // inside a processing call
+    bool fromMainThread;  // the thread that loaded the plug-in
+    bool duringEntry;     // while the entry made the instance
+};
+
+// Requests since the last clear (at most the first 4096), in order.
+std::vector<SentRequest> sentRequests();
+long sentRequestCount();
+void clearSentRequests();
+// The name of a request to the host, or its number.
+std::string hostRequestName(VstInt32 opcode);
+// The name of a request to the effect, e.g. "12 effMainsChanged".
+std::string effectRequestName(VstInt32 opcode);
+
+enum class Precision { float32, float64 };
+const char* precisionName(Precision precision);
+
+// One instance, made through the binary's entry with the validator's host callback and
+// driven only through its record; closed when destroyed.
+class Instance {
+public:
+    explicit Instance(Context& context);  // throws CheckFailed when no instance is made
+    ~Instance() { stop(); }
+    Instance(const Instance&) = delete;
+    Instance& operator=(const Instance&) = delete;
+    AEffect& record() const { return *plugin_->effect(); }
+    vsthost::Plugin& plugin() { return *plugin_; }
+    int inputs() const { return record().numInputs; }
+    int outputs() const { return record().numOutputs; }
+    // Replacing processing in that precision: the flag set and the routine present.
+    bool offers(Precision precision) const;
+    std::vector<Precision> precisions() const;
+
+    // The requests a host sends before audio (rate, block size, precision, switch on, start),
+    // and those that end it.
+    void start(float sampleRate = 44100.0f, int maxBlock = 8192,
+               Precision precision = Precision::float32);
+    void stop();
+
+    // One processing call, watched as such (realtime_watch.h).
+    void process(float** inputs, float** outputs, int frames);
+    void process(double** inputs, double** outputs, int frames);
+
+private:
+    std::unique_ptr<vsthost::Plugin> plugin_;
+    bool running_ = false;
+};
+
+// ---- Buffers and signals ----------------------------------------------------------------------
+
+// Channels of samples, each followed by guard samples that a call must leave alone.
+template <class Sample>
+class Channels {
+public:
+    static constexpr int kGuard = 64;
+    Channels(int count, int frames)
+        : frames_(frames),
+          data_(static_cast<std::size_t>(count)),
+          pointers_(static_cast<std::size_t>(count) + 1, nullptr) {
+        for (auto& channel : data_)
+            channel.assign(static_cast<std::size_t>(frames + kGuard), guardValue());
+        for (int c = 0; c < count; ++c) fill(c, 0, frames, Sample(0));
+    }
+    int count() const { return static_cast<int>(data_.size()); }
+    int frames() const { return frames_; }
+    Sample* channel(int c) { return data_[static_cast<std::size_t>(c)].data(); }
+    const Sample* channel(int c) const { return data_[static_cast<std::size_t>(c)].data(); }
+    // The pointer array a host passes, starting `offset` frames in.
+    Sample** at(int offset = 0) {
+        for (int c = 0; c < count(); ++c)
+            pointers_[static_cast<std::size_t>(c)] = channel(c) + offset;
+        return pointers_.data();
+    }
+    void fill(int c, int from, int to, Sample value) {
+        for (int n = from; n < to; ++n) channel(c)[n] = value;
+    }
+    void silence() {
+        for (int c = 0; c < count(); ++c) fill(c, 0, frames_, Sample(0));
+    }
+    // The first channel whose guard samples were overwritten, or -1.
+    int overwrittenGuard() const {
+        for (int c = 0; c < count(); ++c) {
+            for (int n = frames_; n < frames_ + kGuard; ++n) {
+                if (!sameBits(channel(c)[n], guardValue())) return c;
+            }
+        }
+        return -1;
+    }
+    static Sample guardValue() { return Sample(-12345.678); }
+
+private:
+    static bool sameBits(Sample a, Sample b) { return a == b; }
+    int frames_;
+    std::vector<std::vector<Sample>> data_;
+    std::vector<Sample*> pointers_;
+};
+
+// A reproducible test signal at half full scale: a sine per channel plus noise, starting at
+// frame `start` of an endless signal.
+template <class Sample>
+void fillSignal(Channels<Sample>& channels, int frames, unsigned seed, long start = 0);
+
+// The first sample among `frames` that is not finite or is subnormal, as "NaN in output 1 at
+// frame 17"; "" when there is none.
+template <class Sample>
+std::string firstBadSample(const Channels<Sample>& channels, int frames, bool subnormalsToo = true);
+
+// True when the two hold the same bits in their first `frames` samples.
+template <class Sample>
+bool identical(const Channels<Sample>& a, const Channels<Sample>& b, int frames);
+
+// Runs `body` once per precision the instance's binary offers (a fresh instance for each);
+// the body gets the precision and a zero sample of its type.
+template <class Body>
+void forEachPrecision(Context& context, Body body) {
+    const std::vector<Precision> precisions = Instance(context).precisions();
+    for (Precision precision : precisions) {
+        if (precision == Precision::float32)
+            body(precision, 0.0f);
+        else
+            body(precision, 0.0);
+    }
+}
+
+// `size` bytes that end where a page the process may not touch begins.
+class GuardedMemory {
+public:
+    explicit GuardedMemory(std::size_t size, unsigned char fill = 0);
+    ~GuardedMemory();
+    GuardedMemory(const GuardedMemory&) = delete;
+    GuardedMemory& operator=(const GuardedMemory&) = delete;
+    char* data() const { return data_; }
+    std::size_t size() const { return size_; }
+
+private:
+    char* base_;
+    std::size_t mapped_;
+    char* data_;
+    std::size_t size_;
+};
+
+#ifdef _WIN32
+#define VALIDATE_PRINTF_FORMAT gnu_printf
+#else
+#define VALIDATE_PRINTF_FORMAT printf
+#endif
+// printf into a string.
+std::string format(const char* pattern, ...) __attribute__((format(VALIDATE_PRINTF_FORMAT, 1, 2)));
+
+}  // namespace validate

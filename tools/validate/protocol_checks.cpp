@@ -1,0 +1,473 @@
+// The checks of loading, requests and lifecycle: what a host sees of the binary and its
+// record, every request with benign arguments, and instances made and ended many times.
+
+#include <algorithm>
+#include <cstring>
+#include <map>
+#include <random>
+#include <thread>
+
+#include "tools/validate/check_support.h"
+
+namespace validate {
+namespace {
+
+Outcome pass(std::string detail) {
+    return {Verdict::pass, std::move(detail)};
+}
+
+std::string fourChars(VstInt32 id) {
+    std::string text = "'";
+    for (int shift = 24; shift >= 0; shift -= 8) {
+        const char c = static_cast<char>((static_cast<unsigned>(id) >> shift) & 0xFF);
+        text += c >= 0x20 && c < 0x7F ? c : '?';
+    }
+    return text + "'";
+}
+
+// ---- loading ----------------------------------------------------------------------------------
+
+Outcome entry(Context& context) {
+    context.at("loading the binary");
+    const vsthost::PluginLibrary& library = context.library();
+    const bool modern = library.symbol("VSTPluginMain") != nullptr;
+    context.at("calling the entry");
+    Instance instance(context);
+    if (!modern) {
+        return {Verdict::warn, "exports only the older name main, not VSTPluginMain"};
+    }
+    return pass("VSTPluginMain makes an instance whose record has the 'VstP' magic");
+}
+
+Outcome versionFirst(Context& context) {
+    clearSentRequests();
+    context.at("calling the entry");
+    Instance instance(context);
+    std::vector<SentRequest> during;
+    for (const SentRequest& r : sentRequests()) {
+        if (r.duringEntry) during.push_back(r);
+    }
+    if (during.empty()) {
+        return {Verdict::warn, "the entry never asks the host's version (audioMasterVersion)"};
+    }
+    if (during.front().opcode != audioMasterVersion) {
+        throw CheckFailed("the entry sent " + hostRequestName(during.front().opcode) +
+                          " before asking the host's version");
+    }
+    return pass(format("the entry asks the host's version first (%zu request%s during the entry)",
+                       during.size(), during.size() == 1 ? "" : "s"));
+}
+
+Outcome record(Context& context) {
+    Instance instance(context);
+    const AEffect& e = instance.record();
+    const auto require = [](bool ok, const std::string& fault) {
+        if (!ok) throw CheckFailed(fault);
+    };
+    require(e.dispatcher != nullptr && e.setParameter != nullptr && e.getParameter != nullptr,
+            "the record lacks its dispatcher, setParameter or getParameter routine");
+    require((e.flags & effFlagsCanReplacing) != 0,
+            "effFlagsCanReplacing is not set: VST 2.4 hosts process through processReplacing");
+    require(e.processReplacing != nullptr,
+            "effFlagsCanReplacing is set but processReplacing is null");
+    require((e.flags & effFlagsCanDoubleReplacing) == 0 || e.processDoubleReplacing != nullptr,
+            "effFlagsCanDoubleReplacing is set but processDoubleReplacing is null");
+    require(
+        e.numInputs >= 0 && e.numInputs <= 256 && e.numOutputs > 0 && e.numOutputs <= 256,
+        format("channel counts out of range: %d inputs, %d outputs", e.numInputs, e.numOutputs));
+    require(
+        e.numParams >= 0 && e.numParams <= 100000 && e.numPrograms >= 0 && e.numPrograms <= 100000,
+        format("counts out of range: %d parameters, %d programs", e.numParams, e.numPrograms));
+    require(e.initialDelay >= 0, format("negative initial delay %d", e.initialDelay));
+    require(e.uniqueID != 0, "the unique ID is not set: hosts tell plug-ins apart by it");
+    return pass(format("flags 0x%X, %d in, %d out, %d parameter%s, %d program%s, ID %s, delay %d",
+                       e.flags, e.numInputs, e.numOutputs, e.numParams, e.numParams == 1 ? "" : "s",
+                       e.numPrograms, e.numPrograms == 1 ? "" : "s", fourChars(e.uniqueID).c_str(),
+                       e.initialDelay));
+}
+
+// The text a request writes into a large buffer; throws when it is not terminated, printable
+// text.
+std::string askText(Instance& instance, VstInt32 opcode, VstInt32 index, const char* what) {
+    GuardedMemory buffer(1024, 0xAA);
+    instance.plugin().dispatch(opcode, index, 0, buffer.data());
+    if (static_cast<unsigned char>(buffer.data()[0]) == 0xAA &&
+        buffer.data()[1] == buffer.data()[0])
+        return "";  // none
+    const char* end = static_cast<const char*>(std::memchr(buffer.data(), '\0', buffer.size()));
+    if (end == nullptr)
+        throw CheckFailed(std::string(what) + " is not terminated within 1024 bytes");
+    const std::string text(static_cast<const char*>(buffer.data()), end);
+    for (unsigned char c : text) {
+        if (c < 0x20 || c == 0x7F)
+            throw CheckFailed(format("%s holds control character 0x%02X", what, c));
+    }
+    return text;
+}
+
+Outcome names(Context& context) {
+    Instance instance(context);
+    context.at("the effect's name, vendor and product");
+    const std::string name = askText(instance, effGetEffectName, 0, "the effect name");
+    const std::string vendor = askText(instance, effGetVendorString, 0, "the vendor string");
+    const std::string product = askText(instance, effGetProductString, 0, "the product string");
+    const int params = std::min(instance.record().numParams, 1024);
+    for (int p = 0; p < params; ++p) {
+        context.at(format("the name of parameter %d", p));
+        askText(instance, effGetParamName, p, format("the name of parameter %d", p).c_str());
+    }
+    context.at("the program name");
+    askText(instance, effGetProgramName, 0, "the program name");
+    if (name.empty()) return {Verdict::warn, "no effect name: hosts show the file name instead"};
+    return pass("\"" + name + "\" by \"" + vendor + "\", product \"" + product + "\"");
+}
+
+// ---- requests ---------------------------------------------------------------------------------
+
+// Sends one request with arguments a host could send at that point; returns its answer.
+VstIntPtr sendBenign(Instance& instance, VstInt32 opcode) {
+    GuardedMemory block(1024);  // zeroed records and texts, ending at a guard page
+    GuardedMemory slots(16);    // two pointer slots for the requests that write pointers
+    const AEffect& e = instance.record();
+    VstIntPtr value = 0;
+    void* ptr = block.data();
+    float opt = 0.0f;
+    const auto arrangement = [](GuardedMemory& memory, int channels) {
+        std::memcpy(memory.data() + 4, &channels, 4);
+        const VstInt32 userDefined = -2;
+        std::memcpy(memory.data(), &userDefined, 4);
+        return memory.data();
+    };
+    GuardedMemory inputs(8 + 112 * static_cast<std::size_t>(std::max(e.numInputs, 8)));
+    GuardedMemory outputs(8 + 112 * static_cast<std::size_t>(std::max(e.numOutputs, 8)));
+    switch (opcode) {
+        case effOpen:
+        case effSetProgram:
+        case effEditClose:
+        case effEditKeyDown:
+        case effEditKeyUp: ptr = nullptr; break;
+        case effSetProgramName: std::strcpy(block.data(), "Validator"); break;
+        case effSetSampleRate: opt = 44100.0f; break;
+        case effSetBlockSize: value = 512; break;
+        case effMainsChanged: value = 1; break;
+        case effEditGetRect:
+        case effGetChunk: ptr = slots.data(); break;
+        case effEditOpen: ptr = nullptr; break;  // only sent without an editor
+        case effString2Parameter: std::strcpy(block.data(), "0.5"); break;
+        case effSetSpeakerArrangement:
+            value = reinterpret_cast<VstIntPtr>(arrangement(inputs, e.numInputs));
+            ptr = arrangement(outputs, e.numOutputs);
+            break;
+        case effSetBlockSizeAndSampleRate:
+            value = 512;
+            opt = 44100.0f;
+            break;
+        case effCanDo: std::strcpy(block.data(), "receiveVstTimeInfo"); break;
+        case effGetSpeakerArrangement:
+            value = reinterpret_cast<VstIntPtr>(slots.data());
+            ptr = slots.data() + 8;
+            break;
+        case effSetTotalSampleToProcess: value = 44100; break;
+        case effSetPanLaw: opt = 1.0f; break;
+        default: break;
+    }
+    return instance.plugin().dispatch(opcode, 0, value, ptr, opt);
+}
+
+Outcome everyRequest(Context& context) {
+    Instance instance(context);
+    const bool hasEditor = (instance.record().flags & effFlagsHasEditor) != 0;
+    std::string answers;
+    int sent = 0;
+    const auto send = [&](VstInt32 opcode) {
+        context.at("request " + effectRequestName(opcode));
+        const VstIntPtr answer = sendBenign(instance, opcode);
+        ++sent;
+        if (answer != 0 && answers.size() < 200)
+            answers += format(" %d:%lld", opcode, static_cast<long long>(answer));
+    };
+    for (VstInt32 opcode = 0; opcode < 80; ++opcode) {
+        // Closing comes last; opening an editor needs a real window.
+        if (opcode == effClose || (hasEditor && (opcode == effEditOpen || opcode == effEditClose)))
+            continue;
+        send(opcode);
+    }
+    for (VstInt32 opcode : {80, 81, 100, 1000, -1, 0x7FFFFFFF}) send(opcode);
+    context.at("request 12 effMainsChanged (off)");
+    instance.plugin().suspend();
+    context.at("request 1 effClose");
+    instance.plugin().close();
+    return pass(format("%d requests answered, 6 of them outside 0..79%s; non-zero answers:%s",
+                       sent + 2,
+                       hasEditor ? " (editor open and close skipped: they need a window)" : "",
+                       answers.empty() ? " none" : answers.c_str()));
+}
+
+// A text request into a buffer of the size hosts give, ending at a guard page: returns the
+// bytes written, NUL included.
+std::size_t textBytes(Context& context, Instance& instance, VstInt32 opcode, VstInt32 index,
+                      VstIntPtr value, std::size_t size) {
+    context.at(format("request %s, index %d, into %zu bytes", effectRequestName(opcode).c_str(),
+                      index, size));
+    GuardedMemory buffer(size, 0xAA);
+    instance.plugin().dispatch(opcode, index, value, buffer.data());
+    std::size_t written = size;
+    while (written > 0 && static_cast<unsigned char>(buffer.data()[written - 1]) == 0xAA) --written;
+    if (written > 0 && std::memchr(buffer.data(), '\0', written) == nullptr) {
+        throw CheckFailed(format("request %s, index %d: %zu bytes without a NUL",
+                                 effectRequestName(opcode).c_str(), index, written));
+    }
+    return written;
+}
+
+Outcome textAnswers(Context& context) {
+    Instance instance(context);
+    struct Text {
+        VstInt32 opcode;
+        std::size_t size;  // what hosts give (parameter texts: the interface says 8, hosts 64)
+        int indices;       // 1, or one request per parameter or program
+    };
+    const int params = std::min(instance.record().numParams, 1024);
+    const int programs = std::min(instance.record().numPrograms, 128);
+    const Text texts[] = {
+        {effGetEffectName, 32, 1},
+        {effGetVendorString, 64, 1},
+        {effGetProductString, 64, 1},
+        {effShellGetNextPlugin, 64, 1},
+        {effGetErrorText, 256, 1},
+        {effGetProgramName, 24, 1},
+        {effGetProgramNameIndexed, 24, programs},
+        {effGetParamName, 64, params},
+        {effGetParamLabel, 64, params},
+        {effGetParamDisplay, 64, params},
+    };
+    std::string report;
+    for (const Text& text : texts) {
+        std::size_t most = 0;
+        for (int index = 0; index < text.indices; ++index) {
+            most = std::max(most,
+                            textBytes(context, instance, text.opcode, index,
+                                      text.opcode == effGetProgramNameIndexed ? -1 : 0, text.size));
+        }
+        if (text.indices > 0) report += format(" %d:%zu/%zu", text.opcode, most, text.size);
+    }
+    return pass("bytes written of those given, per request (largest over all indices):" + report);
+}
+
+// Requests a plug-in may send only from the host's main (user-interface) thread.
+bool mainThreadOnly(VstInt32 opcode) {
+    switch (opcode) {
+        case audioMasterIdle:
+        case audioMasterIOChanged:
+        case audioMasterSizeWindow:
+        case audioMasterOpenWindow:
+        case audioMasterCloseWindow:
+        case audioMasterUpdateDisplay:
+        case audioMasterBeginEdit:
+        case audioMasterEndEdit:
+        case audioMasterOpenFileSelector:
+        case audioMasterCloseFileSelector:
+        case audioMasterEditFile: return true;
+        default: return false;
+    }
+}
+
+Outcome hostRequests(Context& context) {
+    clearSentRequests();
+    {
+        Instance instance(context);
+        const Precision precision = instance.precisions().front();
+        instance.start(44100.0f, 256, precision);
+        context.at("processing on a second thread while the first sends requests");
+        std::thread audio([&] {
+            Channels<float> in32(instance.inputs(), 256), out32(instance.outputs(), 256);
+            Channels<double> in64(instance.inputs(), 256), out64(instance.outputs(), 256);
+            for (int block = 0; block < (context.quick() ? 50 : 400); ++block) {
+                if (precision == Precision::float32)
+                    instance.process(in32.at(), out32.at(), 256);
+                else
+                    instance.process(in64.at(), out64.at(), 256);
+            }
+        });
+        for (int p = 0; p < instance.record().numParams && p < 64; ++p) {
+            instance.plugin().text(effGetParamDisplay, p);
+        }
+        audio.join();
+        instance.stop();
+    }
+    std::map<std::string, int> seen;
+    for (const SentRequest& r : sentRequests()) {
+        if (r.fromProcessing && mainThreadOnly(r.opcode)) {
+            throw CheckFailed(hostRequestName(r.opcode) +
+                              " sent from a processing call; hosts take it only "
+                              "on their main thread");
+        }
+        const char* where = r.fromProcessing   ? "a processing call"
+                            : r.fromMainThread ? "the main thread"
+                                               : "another thread";
+        ++seen[hostRequestName(r.opcode) + " from " + where];
+    }
+    std::string report;
+    for (const auto& [what, count] : seen)
+        report += format("%s%d× %s", report.empty() ? "" : ", ", count, what.c_str());
+    return pass(format("%ld request%s to the host, each from a thread allowed to send it: %s",
+                       sentRequestCount(), sentRequestCount() == 1 ? "" : "s",
+                       report.empty() ? "none" : report.c_str()));
+}
+
+// ---- lifecycle --------------------------------------------------------------------------------
+
+// Makes an instance, takes it through one block of audio, and ends it.
+void oneLife(Context& context) {
+    Instance instance(context);
+    const Precision precision = instance.precisions().front();
+    instance.start(44100.0f, 64, precision);
+    if (precision == Precision::float32) {
+        Channels<float> in(instance.inputs(), 64), out(instance.outputs(), 64);
+        fillSignal(in, 64, 1);
+        instance.process(in.at(), out.at(), 64);
+    } else {
+        Channels<double> in(instance.inputs(), 64), out(instance.outputs(), 64);
+        fillSignal(in, 64, 1);
+        instance.process(in.at(), out.at(), 64);
+    }
+}
+
+Outcome openClose(Context& context) {
+    const int cycles = context.quick() ? 200 : 2000;
+    context.at("the first instances");
+    for (int i = 0; i < 10; ++i) oneLife(context);  // what a plug-in sets up once, on first use
+    const long long before = liveHeapBytes();
+    for (int i = 0; i < cycles; ++i) {
+        if (i % 100 == 0) context.at(format("open/close cycle %d", i));
+        oneLife(context);
+    }
+    const long long growth = liveHeapBytes() - before;
+    if (before < 0) {
+        return {Verdict::info,
+                format("%d open/process/close cycles without a crash; heap growth is not "
+                       "measured in this build",
+                       cycles)};
+    }
+    if (growth >= cycles) {
+        throw CheckFailed(
+            format("the heap grew by %lld bytes over %d open/close cycles (%.0f per instance): "
+                   "a leak",
+                   growth, cycles, static_cast<double>(growth) / cycles));
+    }
+    return pass(format("%d open/process/close cycles, heap %+lld bytes", cycles, growth));
+}
+
+Outcome manyInstances(Context& context) {
+    const int count = context.quick() ? 32 : 256;
+    std::vector<std::unique_ptr<Instance>> instances;
+    for (int i = 0; i < count; ++i) {
+        context.at(format("instance %d of %d", i + 1, count));
+        instances.push_back(std::make_unique<Instance>(context));
+        instances.back()->start(48000.0f, 128, instances.back()->precisions().front());
+    }
+    context.at("processing in every instance");
+    for (auto& instance : instances) {
+        Channels<float> in32(instance->inputs(), 128), out32(instance->outputs(), 128);
+        Channels<double> in64(instance->inputs(), 128), out64(instance->outputs(), 128);
+        if (instance->offers(Precision::float32))
+            instance->process(in32.at(), out32.at(), 128);
+        else
+            instance->process(in64.at(), out64.at(), 128);
+    }
+    context.at("closing every other instance first");
+    for (int parity : {1, 0}) {
+        for (int i = parity; i < count; i += 2) instances[static_cast<std::size_t>(i)].reset();
+    }
+    return pass(format("%d instances alive at once, processed and closed out of order", count));
+}
+
+Outcome stateChanges(Context& context) {
+    Instance instance(context);
+    std::mt19937 random(7);
+    const float rates[] = {8000.0f, 22050.0f, 44100.0f, 48000.0f, 96000.0f, 192000.0f};
+    const int steps = context.quick() ? 400 : 4000;
+    const int maxBlock = 4096;
+    Channels<float> in32(instance.inputs(), maxBlock), out32(instance.outputs(), maxBlock);
+    Channels<double> in64(instance.inputs(), maxBlock), out64(instance.outputs(), maxBlock);
+    fillSignal(in32, maxBlock, 3);
+    fillSignal(in64, maxBlock, 3);
+    const std::vector<Precision> precisions = instance.precisions();
+    bool on = false;
+    int block = maxBlock;
+    const int params = instance.record().numParams;
+    for (int step = 0; step < steps; ++step) {
+        const int action = static_cast<int>(random() % 6);
+        const float rate = rates[random() % std::size(rates)];
+        const int size =
+            1 + static_cast<int>(random() % static_cast<unsigned>(action == 3 ? maxBlock : block));
+        const int param =
+            params > 0 ? static_cast<int>(random() % static_cast<unsigned>(params)) : -1;
+        const float value = static_cast<float>(random() % 1001) / 1000.0f;
+        const Precision precision = precisions[random() % precisions.size()];
+        switch (action) {
+            case 0:
+                context.at(format("step %d: switching on", step));
+                instance.plugin().resume();
+                on = true;
+                break;
+            case 1:
+                context.at(format("step %d: switching off", step));
+                instance.plugin().suspend();
+                on = false;
+                break;
+            case 2:
+                context.at(format("step %d: sample rate %g", step, rate));
+                instance.plugin().setSampleRate(rate);
+                break;
+            case 3:
+                context.at(format("step %d: block size %d", step, size));
+                block = size;
+                instance.plugin().setBlockSize(block);
+                break;
+            case 4:
+                if (param < 0) break;
+                context.at(format("step %d: parameter %d to %g", step, param, value));
+                instance.plugin().setParameter(param, value);
+                break;
+            default: {
+                if (!on) break;
+                context.at(format("step %d: %s processing of %d frames", step,
+                                  precisionName(precision), size));
+                std::string bad;
+                if (precision == Precision::float32) {
+                    instance.process(in32.at(), out32.at(), size);
+                    bad = firstBadSample(out32, size, false);
+                } else {
+                    instance.process(in64.at(), out64.at(), size);
+                    bad = firstBadSample(out64, size, false);
+                }
+                if (!bad.empty())
+                    throw CheckFailed(
+                        format("step %d, after changes in any order: %s", step, bad.c_str()));
+            }
+        }
+    }
+    return pass(
+        format("%d switches, rate and block-size changes and blocks in random order, output finite",
+               steps));
+}
+
+}  // namespace
+
+void addProtocolChecks(std::vector<Check>& checks) {
+    checks.insert(checks.end(), {
+                                    {"loading", "entry", entry},
+                                    {"loading", "version-first", versionFirst},
+                                    {"loading", "record", record},
+                                    {"loading", "names", names},
+                                    {"requests", "every-request", everyRequest},
+                                    {"requests", "text-answers", textAnswers},
+                                    {"requests", "host-requests", hostRequests},
+                                    {"lifecycle", "open-close", openClose},
+                                    {"lifecycle", "many-instances", manyInstances},
+                                    {"lifecycle", "state-changes", stateChanges},
+                                });
+}
+
+}  // namespace validate
