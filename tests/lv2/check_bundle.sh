@@ -8,8 +8,10 @@ set -uo pipefail
 what=$1 bundle=$2
 case $what in
     exports)
-        exported=$(nm -D --defined-only "$bundle/varic-crossfeed.so" | awk '{print $3}' | tr '\n' ' ')
-        [ "$exported" = "lv2_descriptor " ] || { echo "FAIL: the module exports: $exported"; exit 1; }
+        exported=$(nm -D --defined-only "$bundle/varic-crossfeed.so" | awk '{print $3}' |
+            tr '\n' ' ')
+        [ "$exported" = "lv2_descriptor " ] ||
+            { echo "FAIL: the module exports: $exported"; exit 1; }
         echo "exports: lv2_descriptor"
         ;;
     turtle)

@@ -17,9 +17,14 @@ failed=0
 for rate in 44100 48000 96000; do
     "$signal_files" write "$work/in.wav" "$rate" 1 || exit 1
     for strength in 0 10 75 100; do
-        LV2_PATH=$lv2_path lv2apply -i "$work/in.wav" -o "$work/lv2.wav" -c strength "$strength" \
-            urn:nalt:varic-crossfeed || { echo "FAIL: lv2apply at $rate Hz, Strength $strength"; failed=1; continue; }
-        "$varic" render -q --precision 32 --strength "$strength" "$work/in.wav" "$work/vst.wav" || exit 1
+        if ! LV2_PATH=$lv2_path lv2apply -i "$work/in.wav" -o "$work/lv2.wav" \
+            -c strength "$strength" urn:nalt:varic-crossfeed; then
+            echo "FAIL: lv2apply at $rate Hz, Strength $strength"
+            failed=1
+            continue
+        fi
+        "$varic" render -q --precision 32 --strength "$strength" "$work/in.wav" "$work/vst.wav" ||
+            exit 1
         echo -n "$rate Hz, Strength $strength: "
         "$signal_files" compare "$work/vst.wav" "$work/lv2.wav" || failed=1
     done

@@ -88,7 +88,8 @@ END
 
 # The probe: PipeWire on its own, to tell a machine where it cannot run from a fault of ours.
 if ! start_pipewire "$work/probe"; then
-    echo "SKIPPED: PipeWire does not start here: $(grep -m1 -E '^\[E\]|rror' "$work/probe/config/pipewire.log")"
+    echo "SKIPPED: PipeWire does not start here; its last words:"
+    tail -n 5 "$work/probe/config/pipewire.log"
     exit 77
 fi
 kill "${started[0]}"
@@ -115,7 +116,8 @@ fi
 export LV2_PATH=$lv2_path
 if [ "$mode" = pinned ]; then
     sed 's|^\(\s*\)#target.object = .*|\1target.object = "test_sink"|' "$conf" >"$work/pinned.conf"
-    grep -q 'target.object = "test_sink"' "$work/pinned.conf" || { echo "FAIL: no target.object line"; exit 1; }
+    grep -q 'target.object = "test_sink"' "$work/pinned.conf" ||
+        { echo "FAIL: $conf has no #target.object line"; exit 1; }
     sed 's/test_sink/speakers/; s/priority.session = 5000/priority.session = 6000/' \
         "$work/probe/config/pipewire/pipewire.conf.d/00-null-sink.conf" >"$work/01-speakers.conf"
     conf=$work/pinned.conf
@@ -136,7 +138,8 @@ v4l2_monitor.enabled = false
 libcamera_monitor.enabled = false
 default_access.properties["enable-flatpak-portal"] = false
 END
-echo 'bluez_monitor.enabled = false' >"$XDG_CONFIG_HOME/wireplumber/bluetooth.lua.d/60-test-session.lua"
+echo 'bluez_monitor.enabled = false' \
+    >"$XDG_CONFIG_HOME/wireplumber/bluetooth.lua.d/60-test-session.lua"
 timeout 110 wireplumber >"$XDG_CONFIG_HOME/wireplumber.log" 2>&1 &
 started+=($!)
 
@@ -153,7 +156,9 @@ linked() {  # linked OUTPUT_PORT INPUT_PORT
 
 if [ "$mode" = pinned ]; then
     # The device made the default as a user makes it, by its number in wpctl's list.
-    device() { wpctl status | sed -n 's/^[^0-9]*\([0-9]*\)\. Headphones with Varic Crossfeed .*/\1/p'; }
+    device() {
+        wpctl status | sed -n 's/^[^0-9]*\([0-9]*\)\. Headphones with Varic Crossfeed .*/\1/p'
+    }
     poll 20 eval '[ -n "$(device)" ]' || fail "WirePlumber does not list the device"
     poll 20 wpctl set-default "$(device)" || fail "wpctl set-default $(device) fails"
     poll 20 eval 'wpctl status | grep -qE "\*\s+[0-9]+\. Headphones with Varic Crossfeed"' ||
@@ -167,7 +172,8 @@ fi
 # The device, under the name users choose, feeding the default output.
 poll 20 linked varic_crossfeed.output:output_FL test_sink:playback_FL ||
     fail "the crossfeed's output is not linked to the default output device"
-linked varic_crossfeed.output:output_FR test_sink:playback_FR || fail "the right channel is not linked"
+linked varic_crossfeed.output:output_FR test_sink:playback_FR ||
+    fail "the right channel is not linked"
 pw-cli ls Node | grep -A12 -F 'node.name = "varic_crossfeed"' |
     grep -qF 'node.description = "Headphones with Varic Crossfeed"' ||
     fail "no device named Headphones with Varic Crossfeed"

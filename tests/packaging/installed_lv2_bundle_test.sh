@@ -18,7 +18,8 @@ expect() {  # expect LINE...: each line, as lv2info prints it (tabs and padding 
     local squeezed line
     squeezed=$(tr -s '\t ' ' ' <<<"$info")
     for line in "$@"; do
-        grep -qxF " $line" <<<"$squeezed" || { echo "FAIL: lv2info does not say \"$line\""; failed=1; }
+        grep -qxF " $line" <<<"$squeezed" ||
+            { echo "FAIL: lv2info does not say \"$line\""; failed=1; }
     done
 }
 lv2=http://lv2plug.in/ns/lv2core
@@ -30,6 +31,7 @@ symbols=$(grep -A3 -E '^\s*Port [0-9]+:' <<<"$info" | sed -n 's/^\s*Symbol:\s*//
 [ "$symbols" = "in_left in_right out_left out_right strength " ] ||
     { echo "FAIL: the ports are: $symbols"; failed=1; }
 expect "Minimum: 0.000000" "Maximum: 100.000000" "Default: 10.000000" "Properties: $lv2#integer"
-[ "$(grep -c 'Minimum:' <<<"$info")" -eq 1 ] || { echo "FAIL: more than one ranged port"; failed=1; }
+[ "$(grep -c 'Minimum:' <<<"$info")" -eq 1 ] ||
+    { echo "FAIL: more than one ranged port"; failed=1; }
 [ "$failed" -eq 0 ] && echo "lv2info reads the installed bundle"
 exit "$failed"
