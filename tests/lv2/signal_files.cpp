@@ -26,13 +26,8 @@ namespace {
 
 constexpr int kIncomplete = 3;
 
-struct Sound {
-    int rate = 0;
-    std::vector<float> samples;  // interleaved left, right
-    std::size_t frames() const { return samples.size() / 2; }
-};
-
-bool read(const char* path, Sound& sound) {
+// A stereo file's samples, interleaved left and right.
+bool read(const char* path, std::vector<float>& samples) {
     SF_INFO info{};
     SNDFILE* file = sf_open(path, SFM_READ, &info);
     if (file == nullptr || info.channels != 2) {
@@ -41,10 +36,8 @@ bool read(const char* path, Sound& sound) {
         if (file) sf_close(file);
         return false;
     }
-    sound.rate = info.samplerate;
-    sound.samples.resize(static_cast<std::size_t>(info.frames) * 2);
-    sound.samples.resize(
-        static_cast<std::size_t>(sf_readf_float(file, sound.samples.data(), info.frames)) * 2);
+    samples.resize(static_cast<std::size_t>(info.frames) * 2);
+    samples.resize(static_cast<std::size_t>(sf_readf_float(file, samples.data(), info.frames)) * 2);
     sf_close(file);
     return true;
 }
@@ -84,30 +77,26 @@ int write(const char* path, int rate, double seconds) {
 }
 
 int compare(const char* expectedPath, const char* actualPath, bool fromFirstSound) {
-    Sound expected, actual;
+    std::vector<float> expected, actual;
     if (!read(expectedPath, expected) || !read(actualPath, actual)) return 1;
-    std::size_t start = 0;
-    if (fromFirstSound) {
-        while (start < actual.frames() && actual.samples[2 * start] == 0.0f &&
-               actual.samples[2 * start + 1] == 0.0f) {
-            ++start;
-        }
+    std::size_t start = 0;  // in samples: a frame's two at a time
+    while (fromFirstSound && start < actual.size() && actual[start] == 0.0f &&
+           actual[start + 1] == 0.0f) {
+        start += 2;
     }
-    for (std::size_t i = 0; i < expected.samples.size(); ++i) {
-        const std::size_t j = 2 * start + i;
-        if (j >= actual.samples.size()) {
+    for (std::size_t i = 0; i < expected.size(); ++i) {
+        if (start + i >= actual.size()) {
             std::printf("%s ends at frame %zu of %zu expected (from frame %zu)\n", actualPath,
-                        i / 2, expected.frames(), start);
+                        i / 2, expected.size() / 2, start / 2);
             return kIncomplete;
         }
-        if (std::memcmp(&expected.samples[i], &actual.samples[j], sizeof(float)) != 0) {
+        if (std::memcmp(&expected[i], &actual[start + i], sizeof(float)) != 0) {
             std::printf("first difference at frame %zu (%s channel): expected %.9g, got %.9g\n",
-                        i / 2, i % 2 == 0 ? "left" : "right", expected.samples[i],
-                        actual.samples[j]);
+                        i / 2, i % 2 == 0 ? "left" : "right", expected[i], actual[start + i]);
             return 1;
         }
     }
-    std::printf("%zu frames identical (from frame %zu of %s)\n", expected.frames(), start,
+    std::printf("%zu frames identical (from frame %zu of %s)\n", expected.size() / 2, start / 2,
                 actualPath);
     return 0;
 }
