@@ -3,6 +3,8 @@
 #
 #   component    Linux                                    Windows
 #   plugin       P/lib/lxvst/VaricCrossfeed.so           P/VaricCrossfeed.dll
+#   lv2          P/lib/lv2/varic-crossfeed.lv2/: the LV2 bundle (module, manifest.ttl,
+#                varic-crossfeed.ttl); P/share/varic-crossfeed/pipewire/varic-crossfeed.conf
 #   cli          P/bin/varic, P/share/man/man1/varic.1.gz
 #   docs         P/share/doc/varic-crossfeed/: README.md, LICENSE, CHANGELOG.md
 #                                                         P/README.md, LICENSE.txt,
@@ -12,9 +14,12 @@
 #                P/share/vst-effect-base/exports.map, P/share/doc/vst-effect-base/examples/
 #
 # lib/lxvst is where Debian's VST packages put plug-ins, and Ardour and other Linux hosts scan
-# it under /usr and /usr/local. cmake/Packaging.cmake puts the components into packages: a new
-# binary (an LV2 bundle, say) needs its install() rule here with a COMPONENT, and one line
-# there.
+# it under /usr and /usr/local; lib/lv2 is where LV2 hosts (through lilv, PipeWire's filter
+# chains too) look for bundles under both. The PipeWire file is a device for a user to take
+# into their own configuration (README): installed where PipeWire reads configuration, it would
+# give every user of the machine the crossfeed device, and no one would have chosen it.
+# cmake/Packaging.cmake puts the components into packages: a new binary needs its install()
+# rule here with a COMPONENT, and one line there.
 
 # Libraries, pkg-config and CMake files in the multiarch folder where the system has one
 # (lib/x86_64-linux-gnu on Debian): pkg-config and find_package search it under any prefix.
@@ -26,6 +31,8 @@ include(CMakePackageConfigHelpers)
 
 set(VARIC_INSTALL_PLUGINDIR lib/lxvst CACHE STRING
     "Where the Linux plug-in is installed, relative to the prefix")
+set(VARIC_INSTALL_LV2DIR lib/lv2 CACHE STRING
+    "Where the LV2 bundle is installed, relative to the prefix")
 set(VARIC_INSTALL_DOCDIR ${CMAKE_INSTALL_DATADIR}/doc/varic-crossfeed)
 
 # Texts compressed as Debian wants them (gzip -n: no name or time stamp, the same bytes on
@@ -63,6 +70,14 @@ if(TARGET varic)
     install(FILES ${PROJECT_BINARY_DIR}/varic.1.gz
             DESTINATION ${CMAKE_INSTALL_MANDIR}/man1 COMPONENT cli)
 endif()
+
+install(TARGETS varic_crossfeed_lv2
+        LIBRARY DESTINATION ${VARIC_INSTALL_LV2DIR}/varic-crossfeed.lv2 COMPONENT lv2)
+install(FILES ${VARIC_LV2_PATH}/varic-crossfeed.lv2/manifest.ttl
+              ${VARIC_LV2_PATH}/varic-crossfeed.lv2/varic-crossfeed.ttl
+        DESTINATION ${VARIC_INSTALL_LV2DIR}/varic-crossfeed.lv2 COMPONENT lv2)
+install(FILES pipewire/varic-crossfeed.conf
+        DESTINATION ${CMAKE_INSTALL_DATADIR}/varic-crossfeed/pipewire COMPONENT lv2)
 
 install(FILES README.md LICENSE CHANGELOG.md DESTINATION ${VARIC_INSTALL_DOCDIR} COMPONENT docs)
 

@@ -51,7 +51,7 @@ add_custom_target(varic_debian_changelog ALL DEPENDS ${PROJECT_BINARY_DIR}/debia
 set(CPACK_DEBIAN_RUNTIME_PACKAGE_NAME varic-crossfeed)
 set(CPACK_DEBIAN_RUNTIME_PACKAGE_SECTION sound)
 set(CPACK_DEBIAN_RUNTIME_PACKAGE_RECOMMENDS gnuplot-nox)
-set(CPACK_DEBIAN_RUNTIME_DESCRIPTION [[headphone crossfeed VST plug-in
+set(CPACK_DEBIAN_RUNTIME_DESCRIPTION [[headphone crossfeed VST and LV2 plug-in
 On headphones each ear hears only its own channel, so hard-panned material
 sounds as if it sat inside one ear. Varic Crossfeed feeds a low-passed,
 slightly delayed copy of the channel difference to the other side, the way
@@ -59,9 +59,11 @@ the far loudspeaker reaches each ear in a room. The sum of the channels passes
 unchanged; one parameter, Strength, sets the depth.
 
 This package contains the plug-in for Linux hosts that load VST 2.4 plug-ins
-(installed in /usr/lib/lxvst, which Ardour and other hosts scan), and varic,
-a command-line host that inspects a plug-in, renders sound files through it
-and plots its frequency response.]])
+(installed in /usr/lib/lxvst, which Ardour and other hosts scan), the same
+crossfeed as an LV2 plug-in (in /usr/lib/lv2), a PipeWire configuration that
+makes it an output device for all of a user's sound (see the README), and
+varic, a command-line host that inspects a plug-in, renders sound files
+through it and plots its frequency response.]])
 
 set(CPACK_DEBIAN_DEVELOPMENT_PACKAGE_NAME libvst-effect-base-dev)
 set(CPACK_DEBIAN_DEVELOPMENT_PACKAGE_SECTION libdevel)
@@ -88,6 +90,7 @@ cpack_add_component_group(runtime)
 cpack_add_component_group(development)
 cpack_add_component(plugin DISPLAY_NAME "VST 2.4 plug-in" GROUP runtime)
 cpack_add_component(cli DISPLAY_NAME "Command-line host varic" GROUP runtime)
+cpack_add_component(lv2 DISPLAY_NAME "LV2 bundle and PipeWire device" GROUP runtime)
 cpack_add_component(docs DISPLAY_NAME "Documents" GROUP runtime)
 cpack_add_component(development DISPLAY_NAME "Base classes for effect developers"
                     GROUP development)

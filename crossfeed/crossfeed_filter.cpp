@@ -14,6 +14,8 @@
 #include <cstring>
 #include <limits>
 
+#include "effect_base/conversions.h"
+
 namespace crossfeed {
 namespace {
 
@@ -57,6 +59,15 @@ void passThrough(const Sample* inL, const Sample* inR, Sample* outL, Sample* out
 }
 
 }  // namespace
+
+std::int32_t strengthFromParameter(float value) noexcept {
+    const float scaled = value * static_cast<float>(kMaxStrength);  // single precision, as written
+    const float rounded = scaled + 0.5f;
+    const std::int32_t truncated = conversions::truncateToInt32(rounded);
+    if (truncated < 0) return 0;
+    if (truncated > kMaxStrength) return kMaxStrength;
+    return truncated;
+}
 
 std::uint32_t truncatedRate(float sampleRate) noexcept {
     // C++ leaves the conversion undefined where the truncated value has no int64; x86's

@@ -29,6 +29,16 @@ namespace crossfeed {
 // low-pass; at 0 it would divide by zero.
 inline constexpr std::uint32_t kDecayRate = 2128;
 
+// The strength a plug-in stores: 0 to kMaxStrength, kDefaultStrength until the user moves it.
+inline constexpr std::int32_t kMaxStrength = 10000;
+inline constexpr std::int32_t kDefaultStrength = 1000;
+
+// The stored strength for a host's parameter value (0 to 1): x kMaxStrength, + 0.5, both in
+// single precision, truncated, clamped to 0..kMaxStrength; a value with no int32 result (NaN,
+// infinities, too large) counts as the most negative, so it gives 0. Every plug-in of the
+// crossfeed maps its control through this one routine, so equal values give equal strengths.
+std::int32_t strengthFromParameter(float value) noexcept;
+
 // The rate the coefficients are computed for: the host's rate truncated toward zero through a
 // signed 64-bit integer, of which the low 32 bits are kept. 44100.9 gives 44100, -44100 gives
 // 4294923196; NaN and rates with no 64-bit value give 0.
@@ -51,8 +61,8 @@ public:
     Filter() = default;
 
     // Zeroes the state and computes the coefficients for a truncated rate and a strength
-    // (0 to 10000 in the effect). Answers whether the settings are stable: the rate is at least
-    // kDecayRate and 2 * strength is below it. Unstable settings pass the audio through
+    // (0 to kMaxStrength in a plug-in). Answers whether the settings are stable: the rate is at
+    // least kDecayRate and 2 * strength is below it. Unstable settings pass the audio through
     // unchanged, with the state held at zero, rather than let the output grow without bound.
     bool configure(std::uint32_t rate, std::int32_t strength) noexcept;
     // Configures for rate and strength when rate is not the rate of the coefficients; does

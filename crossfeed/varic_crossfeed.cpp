@@ -5,7 +5,6 @@
 #include <new>
 
 #include "crossfeed/float_mode.h"
-#include "effect_base/conversions.h"
 #include "effect_base/platform_text.h"
 
 namespace {
@@ -17,11 +16,10 @@ constexpr VstInt32 kVendorVersion = 1000;
 // with the terminator): hosts keep automation and presets under a parameter's name, so the
 // blank stays.
 constexpr char kStrengthName[] = "Strength ";
-// The host's 0 to 1 covers the stored 0 to kMaxStrength. Going back, the stored value is
-// multiplied by the float nearest 1 / kMaxStrength, not divided: reading back any stored
-// strength and writing the value again gives the same strength.
-constexpr float kParameterScale = static_cast<float>(VaricCrossfeed::kMaxStrength);
-constexpr float kParameterStep = 1.0f / kParameterScale;  // 0.0001f
+// The host's 0 to 1 covers the stored 0 to kMaxStrength (crossfeed::strengthFromParameter). Going
+// back, the stored value is multiplied by the float nearest 1 / kMaxStrength, not divided:
+// reading back any stored strength and writing the value again gives the same strength.
+constexpr float kParameterStep = 1.0f / static_cast<float>(VaricCrossfeed::kMaxStrength);
 // What an index the effect does not have reads: the default strength's place on the host's
 // scale (1000 of 10000) as a constant, the float nearest 0.1. Index 0 at that strength reads
 // the computed product instead, one bit below (0.099999994).
@@ -71,19 +69,10 @@ void VaricCrossfeed::processDoubleReplacing(double** inputs, double** outputs,
     processBlock(inputs, outputs, sampleFrames);
 }
 
-VstInt32 VaricCrossfeed::strengthFromParameter(float value) {
-    const float scaled = value * kParameterScale;  // single precision, as written
-    const float rounded = scaled + 0.5f;
-    const VstInt32 truncated = conversions::truncateToInt32(rounded);
-    if (truncated < 0) return 0;
-    if (truncated > kMaxStrength) return kMaxStrength;
-    return truncated;
-}
-
 void VaricCrossfeed::setParameter(VstInt32 index, float value) {
     if (index != 0) return;  // the stored strength is always in range already
     const float_mode::DefaultFloatMode defaultMode;  // the conversion rounds
-    const VstInt32 next = strengthFromParameter(float_mode::pin(value));
+    const VstInt32 next = crossfeed::strengthFromParameter(float_mode::pin(value));
     if (strength.exchange(next, std::memory_order_relaxed) != next) {
         resetRequested.store(true, std::memory_order_release);
     }

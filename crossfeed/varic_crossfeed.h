@@ -11,8 +11,8 @@
 class VaricCrossfeed : public AudioEffectX {
 public:
     static constexpr VstInt32 kUniqueId = fourCharCode('n', 'V', 'r', 'x');
-    static constexpr VstInt32 kDefaultStrength = 1000;
-    static constexpr VstInt32 kMaxStrength = 10000;
+    static constexpr VstInt32 kDefaultStrength = crossfeed::kDefaultStrength;
+    static constexpr VstInt32 kMaxStrength = crossfeed::kMaxStrength;
     static constexpr std::size_t kProgramNameSize = 32;
 
     explicit VaricCrossfeed(audioMasterCallback audioMaster);
@@ -37,10 +37,6 @@ public:
     bool getVendorString(char* text) override;
     bool getProductString(char* text) override;
     VstInt32 getVendorVersion() override;
-
-    // The stored strength for a host value: x 10000, + 0.5, truncated, clamped to 0..10000;
-    // a value with no int32 result (NaN, infinities, too large) counts as the most negative.
-    static VstInt32 strengthFromParameter(float value);
 
 protected:
     // One processing call in either precision: a pending reset, the rate check, the block.

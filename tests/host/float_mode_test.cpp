@@ -9,55 +9,18 @@
 #include "tests/host/reference_crossfeed.h"
 #include "tools/host/host_float_mode.h"
 
+using testing_support::HostMode;
+using testing_support::kHostModes;
 using testing_support::makeInstance;
+using testing_support::modeSensitiveSignal;
 using testing_support::ReferenceCrossfeed;
 using testing_support::Stereo;
 
 namespace {
 
-// Noise bursts, each followed by a long silence in which the filter state decays through the
-// subnormal range and the outputs become subnormal, and subnormal input samples within the
-// silences: FTZ, DAZ and every rounding direction change bits of the plain recursion here.
-template <class Sample>
-Stereo<Sample> modeSensitiveSignal() {
-    constexpr std::size_t kSegment = 12000;
-    Stereo<Sample> signal = testing_support::randomSignal<Sample>(4 * kSegment, 71, 0.5);
-    const Sample subnormal = std::numeric_limits<Sample>::denorm_min() * Sample(12345);
-    for (std::size_t n = 0; n < signal.frames(); ++n) {
-        if (n % kSegment < 1500) continue;
-        const bool sprinkled = n % kSegment > 9000 && n % 97 == 0;
-        signal.left[n] = sprinkled ? subnormal : Sample(0);
-        signal.right[n] = sprinkled && n % 2 == 0 ? -subnormal : Sample(0);
-    }
-    return signal;
-}
-
 // Blocks long enough for a decaying state to pass below the smallest normal number within one
 // block, before the flush of a decayed state at the block's end can catch it.
 constexpr VstInt32 kBlock = 4096;
-
-struct HostMode {
-    const char* name;
-    unsigned mxcsr;
-    // Whether the plain recursion computed in this mode gives other bits; the exception row
-    // would trap instead.
-    bool changesTheRecursion;
-};
-
-const HostMode kHostModes[] = {
-    {"flush-to-zero and denormals-are-zero",
-     vsthost::kMxcsrDefault | vsthost::kMxcsrFlushToZero | vsthost::kMxcsrDenormalsAreZero, true},
-    {"flush-to-zero", vsthost::kMxcsrDefault | vsthost::kMxcsrFlushToZero, true},
-    {"denormals-are-zero", vsthost::kMxcsrDefault | vsthost::kMxcsrDenormalsAreZero, true},
-    {"round toward zero", vsthost::kMxcsrDefault | vsthost::kMxcsrRoundTowardZero, true},
-    {"round down", vsthost::kMxcsrDefault | vsthost::kMxcsrRoundDown, true},
-    {"round up, with FTZ and DAZ",
-     vsthost::kMxcsrDefault | vsthost::kMxcsrRoundUp | vsthost::kMxcsrFlushToZero |
-         vsthost::kMxcsrDenormalsAreZero,
-     true},
-    // Only inexact stays masked: the recursion's subnormal operands and results would trap.
-    {"exceptions unmasked", vsthost::kMxcsrInexactMask, false},
-};
 
 // Processes the whole signal in blocks, each call made in the given mode; counts the calls
 // after which the thread's mode was not the one set before it: exactly, sticky flags included,

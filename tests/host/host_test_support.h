@@ -1,18 +1,20 @@
 #pragma once
 // What the host-level tests share beyond the host-support library: instances of the plug-in
-// under test with a recording host, a fixture that holds one, random signals and processing
-// in blocks.
+// under test with a recording host, a fixture that holds one, random signals, processing in
+// blocks, and the hosts' floating-point modes with a signal whose bits depend on them.
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <cstdint>
+#include <limits>
 #include <memory>
 #include <random>
 #include <sstream>
 #include <string>
 #include <vector>
 
+#include "tools/host/host_float_mode.h"
 #include "tools/host/plugin_host.h"
 #include "tools/host/plugin_under_test.h"
 #include "tools/host/stereo_buffer.h"
@@ -52,6 +54,47 @@ Stereo<Sample> randomSignal(std::size_t frames, std::uint32_t seed, double ampli
     }
     return signal;
 }
+
+// Noise bursts, each followed by a long silence in which the filter state decays through the
+// subnormal range and the outputs become subnormal, and subnormal input samples within the
+// silences: FTZ, DAZ and every rounding direction change bits of the plain recursion here.
+template <class Sample>
+Stereo<Sample> modeSensitiveSignal() {
+    constexpr std::size_t kSegment = 12000;
+    Stereo<Sample> signal = randomSignal<Sample>(4 * kSegment, 71, 0.5);
+    const Sample subnormal = std::numeric_limits<Sample>::denorm_min() * Sample(12345);
+    for (std::size_t n = 0; n < signal.frames(); ++n) {
+        if (n % kSegment < 1500) continue;
+        const bool sprinkled = n % kSegment > 9000 && n % 97 == 0;
+        signal.left[n] = sprinkled ? subnormal : Sample(0);
+        signal.right[n] = sprinkled && n % 2 == 0 ? -subnormal : Sample(0);
+    }
+    return signal;
+}
+
+// Floating-point modes that hosts set on their audio threads.
+struct HostMode {
+    const char* name;
+    unsigned mxcsr;
+    // Whether the plain recursion computed in this mode gives other bits; the exception row
+    // would trap instead.
+    bool changesTheRecursion;
+};
+
+inline const HostMode kHostModes[] = {
+    {"flush-to-zero and denormals-are-zero",
+     vsthost::kMxcsrDefault | vsthost::kMxcsrFlushToZero | vsthost::kMxcsrDenormalsAreZero, true},
+    {"flush-to-zero", vsthost::kMxcsrDefault | vsthost::kMxcsrFlushToZero, true},
+    {"denormals-are-zero", vsthost::kMxcsrDefault | vsthost::kMxcsrDenormalsAreZero, true},
+    {"round toward zero", vsthost::kMxcsrDefault | vsthost::kMxcsrRoundTowardZero, true},
+    {"round down", vsthost::kMxcsrDefault | vsthost::kMxcsrRoundDown, true},
+    {"round up, with FTZ and DAZ",
+     vsthost::kMxcsrDefault | vsthost::kMxcsrRoundUp | vsthost::kMxcsrFlushToZero |
+         vsthost::kMxcsrDenormalsAreZero,
+     true},
+    // Only inexact stays masked: the recursion's subnormal operands and results would trap.
+    {"exceptions unmasked", vsthost::kMxcsrInexactMask, false},
+};
 
 // Processes all of input through the instance in blocks of the given sizes (cycled); one block
 // of everything when no sizes are given.

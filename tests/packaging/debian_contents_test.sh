@@ -36,7 +36,9 @@ done
 doc=/usr/share/doc/varic-crossfeed
 has_files "$runtime" /usr/lib/lxvst/VaricCrossfeed.so /usr/bin/varic \
     /usr/share/man/man1/varic.1.gz "$doc/README.md" "$doc/LICENSE" "$doc/CHANGELOG.md" \
-    "$doc/copyright" "$doc/changelog.gz"
+    "$doc/copyright" "$doc/changelog.gz" /usr/lib/lv2/varic-crossfeed.lv2/varic-crossfeed.so \
+    /usr/lib/lv2/varic-crossfeed.lv2/manifest.ttl /usr/lib/lv2/varic-crossfeed.lv2/varic-crossfeed.ttl \
+    /usr/share/varic-crossfeed/pipewire/varic-crossfeed.conf
 include=/usr/include/vst-effect-base
 lib=/usr/lib/$(dpkg-architecture -qDEB_HOST_MULTIARCH 2>/dev/null || echo x86_64-linux-gnu)
 has_files "$development" "$include/binding/aeffect.h" "$include/effect_base/audio_effect.h" \
