@@ -9,8 +9,6 @@
 namespace varic {
 namespace {
 
-constexpr VstInt32 kProcessPrecision32 = 0;
-constexpr VstInt32 kProcessPrecision64 = 1;
 constexpr VstIntPtr kProcessLevelOffline = 4;
 
 std::string trimmed(const std::string& text) {
@@ -176,20 +174,13 @@ std::string EffectInstance::parameterDisplay(int index) {
 
 void EffectInstance::start() {
     if (running_) return;
-    plugin_->setSampleRate(settings_.sampleRate);
-    plugin_->setBlockSize(settings_.blockSize);
-    plugin_->dispatch(
-        effSetProcessPrecision, 0,
-        settings_.precision == Precision::float64 ? kProcessPrecision64 : kProcessPrecision32);
-    plugin_->resume();
-    plugin_->dispatch(effStartProcess);
+    plugin_->start(settings_.sampleRate, settings_.blockSize, settings_.precision);
     running_ = true;
 }
 
 void EffectInstance::stop() {
     if (!running_) return;
-    plugin_->dispatch(effStopProcess);
-    plugin_->suspend();
+    plugin_->stop();
     running_ = false;
 }
 

@@ -26,7 +26,7 @@ private:
     std::unique_ptr<vsthost::PluginLibrary> library_;
 };
 
-enum class Precision { float32, float64 };  // 32-bit and 64-bit samples
+using vsthost::Precision;  // 32-bit and 64-bit samples
 
 // What the host tells an instance, and answers when the instance asks.
 struct HostSettings {

@@ -214,6 +214,19 @@ void Plugin::processDoubleReplacing(double** inputs, double** outputs, VstInt32 
     effect_->processDoubleReplacing(effect_, inputs, outputs, frames);
 }
 
+void Plugin::start(float sampleRate, VstInt32 maxBlock, Precision precision) {
+    setSampleRate(sampleRate);
+    setBlockSize(maxBlock);
+    dispatch(effSetProcessPrecision, 0, precision == Precision::float64 ? 1 : 0);
+    resume();
+    dispatch(effStartProcess);
+}
+
+void Plugin::stop() {
+    dispatch(effStopProcess);
+    suspend();
+}
+
 VstIntPtr Plugin::close() {
     AEffect* const effect = effect_;
     effect_ = nullptr;

@@ -67,6 +67,9 @@ private:
     Answer answer_;
 };
 
+// The sample type of processing calls: processReplacing or processDoubleReplacing.
+enum class Precision { float32, float64 };
+
 // One instance of a plug-in, driven only through its record, as a host does.
 class Plugin {
 public:
@@ -104,6 +107,10 @@ public:
     void setBlockSize(VstInt32 frames) { dispatch(effSetBlockSize, 0, frames); }
     void resume() { dispatch(effMainsChanged, 0, 1); }
     void suspend() { dispatch(effMainsChanged, 0, 0); }
+    // The requests a host sends before audio (sample rate, largest block, precision, switch
+    // on, start processing), and those that end it (stop processing, switch off).
+    void start(float sampleRate, VstInt32 maxBlock, Precision precision);
+    void stop();
 
     // Sends effClose and returns its answer; the record is gone afterwards.
     VstIntPtr close();

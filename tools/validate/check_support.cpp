@@ -295,18 +295,13 @@ std::vector<Precision> Instance::precisions() const {
 void Instance::start(float sampleRate, int maxBlock, Precision precision) {
     hostSampleRate = sampleRate;
     hostBlockSize = maxBlock;
-    plugin_->setSampleRate(sampleRate);
-    plugin_->setBlockSize(maxBlock);
-    plugin_->dispatch(effSetProcessPrecision, 0, precision == Precision::float32 ? 0 : 1);
-    plugin_->resume();
-    plugin_->dispatch(effStartProcess);
+    plugin_->start(sampleRate, maxBlock, precision);
     running_ = true;
 }
 
 void Instance::stop() {
     if (!running_) return;
-    plugin_->dispatch(effStopProcess);
-    plugin_->suspend();
+    plugin_->stop();
     running_ = false;
 }
 

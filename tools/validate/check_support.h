@@ -78,7 +78,7 @@ std::string hostRequestName(VstInt32 opcode);
 // The name of a request to the effect, e.g. "12 effMainsChanged".
 std::string effectRequestName(VstInt32 opcode);
 
-enum class Precision { float32, float64 };
+using vsthost::Precision;
 const char* precisionName(Precision precision);
 
 // One instance, made through the binary's entry with the validator's host callback and
