@@ -24,7 +24,8 @@ reported=$("$varic" info --json | sed -n 's/^ *"vendorVersion": \([0-9-]*\),$/\1
 header=$(zcat "$manpage" | grep '^\.TH ')
 grep -qF "\"varic $version\"" <<<"$header" || fail "the man page says: $header"
 
-latest=$(grep -m1 -oE '^## \[[^]]+\]' "$changelog")
+# Changes not yet released gather under "## [Unreleased]" above it.
+latest=$(grep -oE '^## \[[^]]+\]' "$changelog" | grep -vxF '## [Unreleased]' | head -n 1)
 [ "$latest" = "## [$version]" ] || fail "the CHANGELOG's latest entry is \"$latest\""
 
 lv2_version="$((2 * (100 * major + minor))) $((2 * patch))"
