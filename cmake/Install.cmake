@@ -11,7 +11,8 @@
 #                                                         CHANGELOG.md, INSTALL.txt
 #   development  P/include/vst-effect-base/, P/LIBDIR/libvst_effect_{base,entry}.a,
 #                P/LIBDIR/cmake/VstEffectBase/, P/LIBDIR/pkgconfig/vst-effect-base.pc,
-#                P/share/vst-effect-base/exports.map, P/share/doc/vst-effect-base/examples/
+#                P/share/vst-effect-base/exports.map, P/share/vst-effect-base/examples/,
+#                P/share/doc/vst-effect-base/: effect-classes.md, validate.md
 #
 # lib/lxvst is where Debian's VST packages put plug-ins, and Ardour and other Linux hosts scan
 # it under /usr and /usr/local; lib/lv2 is where LV2 hosts (through lilv, PipeWire's filter
@@ -129,5 +130,8 @@ configure_file(packaging/vst-effect-base.pc.in ${PROJECT_BINARY_DIR}/${VARIC_DEV
 install(FILES ${PROJECT_BINARY_DIR}/${VARIC_DEV_NAME}.pc
         DESTINATION ${CMAKE_INSTALL_LIBDIR}/pkgconfig COMPONENT development)
 
-install(DIRECTORY examples/ DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/${VARIC_DEV_NAME}/examples
-        COMPONENT development)
+# The examples beside the export map rather than with the documents: minimal images and
+# containers leave /usr/share/doc out, and a developer builds from the examples.
+install(DIRECTORY examples/ DESTINATION ${VARIC_DEV_DATADIR}/examples COMPONENT development)
+install(FILES docs/effect-classes.md docs/validate.md
+        DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/${VARIC_DEV_NAME} COMPONENT development)

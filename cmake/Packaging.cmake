@@ -67,6 +67,8 @@ through it and plots its frequency response.]])
 
 set(CPACK_DEBIAN_DEVELOPMENT_PACKAGE_NAME libvst-effect-base-dev)
 set(CPACK_DEBIAN_DEVELOPMENT_PACKAGE_SECTION libdevel)
+# The validator, varic validate, comes with the crossfeed's package.
+set(CPACK_DEBIAN_DEVELOPMENT_PACKAGE_RECOMMENDS varic-crossfeed)
 set(CPACK_DEBIAN_DEVELOPMENT_DESCRIPTION [[base classes for VST 2.4 effect plug-ins
 AudioEffect and AudioEffectX answer the whole VST 2.4 plug-in protocol for an
 effect: the core and extended dispatchers, forty requests to the host,
@@ -74,8 +76,10 @@ speaker-arrangement tools and value-to-text formatters. An effect derives
 from AudioEffectX and overrides what it needs.
 
 This package contains the headers, the static libraries, a CMake package
-(find_package(VstEffectBase)), a pkg-config file (vst-effect-base) and two
-example effects.]])
+(find_package(VstEffectBase)), a pkg-config file (vst-effect-base), a guide
+to writing an effect on the classes with the validator's checks, and two
+example effects in /usr/share/vst-effect-base/examples. varic validate, in
+the package varic-crossfeed, checks an effect as a demanding host would.]])
 
 include(CPack)
 
