@@ -7,8 +7,8 @@
 #                varic-crossfeed.ttl); P/share/varic-crossfeed/pipewire/varic-crossfeed.conf
 #   cli          P/bin/varic, P/share/man/man1/varic.1.gz
 #   docs         P/share/doc/varic-crossfeed/: README.md, LICENSE, CHANGELOG.md
-#                                                         P/README.md, LICENSE.txt,
-#                                                         CHANGELOG.md, INSTALL.txt
+#                                                         P/README.txt (its own),
+#                                                         LICENSE.txt, CHANGELOG.md
 #   development  P/include/vst-effect-base/, P/LIBDIR/libvst_effect_{base,entry}.a,
 #                P/LIBDIR/cmake/VstEffectBase/, P/LIBDIR/pkgconfig/vst-effect-base.pc,
 #                P/share/vst-effect-base/exports.map, P/share/vst-effect-base/examples/,
@@ -46,10 +46,10 @@ endfunction()
 
 if(WIN32)
     install(TARGETS VaricCrossfeed LIBRARY DESTINATION . RUNTIME DESTINATION . COMPONENT plugin)
-    configure_file(${PROJECT_SOURCE_DIR}/packaging/INSTALL-windows.txt.in
-                   ${PROJECT_BINARY_DIR}/INSTALL.txt @ONLY NEWLINE_STYLE CRLF)
-    install(FILES README.md CHANGELOG.md ${PROJECT_BINARY_DIR}/INSTALL.txt
-            DESTINATION . COMPONENT docs)
+    # A text of its own, not the repository's README: its links lead to files the zip lacks.
+    configure_file(${PROJECT_SOURCE_DIR}/packaging/README-windows.txt.in
+                   ${PROJECT_BINARY_DIR}/README.txt @ONLY NEWLINE_STYLE CRLF)
+    install(FILES ${PROJECT_BINARY_DIR}/README.txt CHANGELOG.md DESTINATION . COMPONENT docs)
     install(FILES LICENSE DESTINATION . RENAME LICENSE.txt COMPONENT docs)
     return()
 endif()

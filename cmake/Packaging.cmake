@@ -90,6 +90,10 @@ foreach(group runtime development)
             COMPONENT debian_${group} EXCLUDE_FROM_ALL)
     cpack_add_component(debian_${group} HIDDEN GROUP ${group})
 endforeach()
+# The one lintian report that is a choice, not a fault, with its reason.
+install(FILES packaging/debian/libvst-effect-base-dev.lintian-overrides
+        DESTINATION ${CMAKE_INSTALL_DATADIR}/lintian/overrides RENAME libvst-effect-base-dev
+        COMPONENT debian_development EXCLUDE_FROM_ALL)
 cpack_add_component_group(runtime)
 cpack_add_component_group(development)
 cpack_add_component(plugin DISPLAY_NAME "VST 2.4 plug-in" GROUP runtime)
