@@ -2,7 +2,7 @@
 // the filter's response, and the download of a processed file.
 
 import { Crossfeed, crossfeedNode, loadCrossfeedModule, paths } from './crossfeed.js';
-import { encodeWav, sampleRateOf } from './audio-files.js';
+import { decodeWav, encodeWav, sampleRateOf } from './audio-files.js';
 
 const $ = (id) => document.getElementById(id);
 const ui = {
@@ -30,8 +30,17 @@ const say = (text) => { ui.status.textContent = text; };
 
 // ---- Files ------------------------------------------------------------------------------------
 
-// Decoded at the file's own rate: a context of any other rate would resample it.
+// WAV exactly as varic reads it; other formats by the browser, at the file's own rate: a
+// context of any other rate would resample them.
 async function decode(bytes) {
+  const wav = decodeWav(bytes);
+  if (wav) {
+    const { rate, data } = wav;
+    const audio = new AudioBuffer({ length: Math.max(1, data[0].length),
+      numberOfChannels: data.length, sampleRate: rate });
+    data.forEach((samples, channel) => audio.copyToChannel(samples, channel));
+    return { audio, resampled: false };
+  }
   const storedRate = sampleRateOf(bytes);
   const rate = storedRate || 48000;
   const audio = await new OfflineAudioContext(2, 1, rate).decodeAudioData(bytes);
@@ -282,8 +291,8 @@ async function start() {
   try {
     state.module = await loadCrossfeedModule();
     drawResponse();
-    const response = await fetch('demo.flac');
-    if (!response.ok) throw new Error(`demo.flac: ${response.status}`);
+    const response = await fetch('demo.wav');
+    if (!response.ok) throw new Error(`demo.wav: ${response.status}`);
     await open(await response.arrayBuffer(), 'Demo music');
     document.body.dataset.ready = 'true';
   } catch (error) {

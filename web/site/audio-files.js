@@ -1,8 +1,55 @@
-// The two things the page needs to know about sound files that browsers do not tell it: the
-// sample rate a file is stored at (to decode it without resampling), and how to write a WAV.
+// What the page needs of sound files beyond the browser's decoder: WAV read exactly, the rate
+// a file of another format is stored at (to decode it without resampling), and WAV written.
 
-// The stored sample rate of a WAV, FLAC, Ogg (Vorbis, Opus) or MP3 file, or 0 when it is not
-// one of those.
+// The channels of a WAV file as libsndfile reads them into floats, so that the page filters the
+// very samples `varic render` does: integers divided by 2^(bits - 1) (browsers divide positive
+// 16-bit samples by 32767 instead), floats as they are. Null for anything else.
+export function decodeWav(buffer) {
+  const view = new DataView(buffer);
+  const text = (at) => String.fromCharCode(...new Uint8Array(buffer, at, 4));
+  if (buffer.byteLength < 12 || text(0) !== 'RIFF' || text(8) !== 'WAVE') return null;
+  let format = null;
+  for (let at = 12; at + 8 <= buffer.byteLength;) {
+    const size = view.getUint32(at + 4, true);
+    if (text(at) === 'fmt ' && size >= 16) {
+      const tag = view.getUint16(at + 8, true);
+      format = {
+        type: tag === 0xfffe && size >= 26 ? view.getUint16(at + 32, true) : tag,
+        channels: view.getUint16(at + 10, true),
+        rate: view.getUint32(at + 12, true),
+        bits: view.getUint16(at + 22, true),
+      };
+    } else if (text(at) === 'data' && format) {
+      return wavSamples(view, at + 8, Math.min(size, buffer.byteLength - at - 8), format);
+    }
+    at += 8 + size + (size & 1);  // chunks are padded to even sizes
+  }
+  return null;
+}
+
+const wavReaders = {
+  '1/8': (view, at) => (view.getUint8(at) - 128) / 128,
+  '1/16': (view, at) => view.getInt16(at, true) / 32768,
+  '1/24': (view, at) => ((view.getInt8(at + 2) << 16) | view.getUint16(at, true)) / 8388608,
+  '1/32': (view, at) => Math.fround(view.getInt32(at, true)) / 2147483648,
+  '3/32': (view, at) => view.getFloat32(at, true),
+  '3/64': (view, at) => view.getFloat64(at, true),
+};
+
+function wavSamples(view, start, size, { type, channels, rate, bits }) {
+  const read = wavReaders[`${type}/${bits}`];
+  if (!read || channels < 1 || rate < 1) return null;
+  const step = bits / 8;
+  const frames = Math.floor(size / (step * channels));
+  const data = Array.from({ length: channels }, () => new Float32Array(frames));
+  for (let n = 0, at = start; n < frames; ++n) {
+    for (let c = 0; c < channels; ++c, at += step) data[c][n] = read(view, at);
+  }
+  return { rate, data };
+}
+
+// The stored sample rate of a FLAC, Ogg (Vorbis, Opus) or MP3 file, or 0 when it is not one
+// of those.
 export function sampleRateOf(buffer) {
   const bytes = new Uint8Array(buffer);
   const view = new DataView(buffer);
@@ -10,15 +57,6 @@ export function sampleRateOf(buffer) {
   let start = 0;
   if (text(0, 3) === 'ID3' && bytes.length > 10) {  // a tag before FLAC or MP3 frames
     start = 10 + ((bytes[6] << 21) | (bytes[7] << 14) | (bytes[8] << 7) | bytes[9]);
-  }
-  if (text(0, 4) === 'RIFF' && text(8, 4) === 'WAVE') {
-    let at = 12;
-    while (at + 16 <= bytes.length) {
-      if (text(at, 4) === 'fmt ') return view.getUint32(at + 12, true);
-      const size = view.getUint32(at + 4, true);
-      at += 8 + size + (size & 1);  // chunks are padded to even sizes
-    }
-    return 0;
   }
   if (text(start, 4) === 'fLaC' && start + 21 <= bytes.length) {  // STREAMINFO: 20 bits
     return (bytes[start + 18] << 12) | (bytes[start + 19] << 4) | (bytes[start + 20] >> 4);
@@ -52,7 +90,7 @@ export function encodeWav(left, right, sampleRate, { format = 'float', dither = 
   const float = format === 'float';
   const bytesPerSample = float ? 4 : 2;
   const frames = left.length;
-  const header = float ? 58 : 44;
+  const header = float ? 56 : 44;
   const data = frames * 2 * bytesPerSample;
   const buffer = new ArrayBuffer(header + data);
   const view = new DataView(buffer);
