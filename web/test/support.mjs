@@ -1,31 +1,47 @@
 // What the browser tests share: the built site served on localhost, Debian's Chromium driven by
-// playwright-core, varic for the reference renders, and WAV files read and written plainly.
+// playwright-core and Debian's Firefox ESR by puppeteer-core (over WebDriver BiDi: Playwright
+// drives only a Firefox of its own build), varic for the reference renders, and WAV files read
+// and written plainly.
 
 import { execFileSync } from 'node:child_process';
 import { mkdtempSync, readFileSync, writeFileSync } from 'node:fs';
 import { tmpdir } from 'node:os';
 import { join } from 'node:path';
 import { chromium } from 'playwright-core';
+import puppeteer from 'puppeteer-core';
 import { serve } from '../serve.mjs';
 
 export const root = new URL('../../', import.meta.url).pathname;
 export const site = join(root, 'out/web');
 const varicPath = process.env.VARIC ?? join(root, 'build/release/tools/varic');
 
-// A browser showing the page, and every request it makes and every console error it reports.
-export async function openPage(viewport = { width: 1000, height: 900 }) {
-  const server = await serve(site);
-  const origin = `http://127.0.0.1:${server.address().port}`;
+export const browsers = ['chromium', 'firefox'];
+
+// Each with a fresh profile of the driver's making.
+async function launch(name, viewport) {
+  if (name === 'firefox') {
+    const browser = await puppeteer.launch({
+      browser: 'firefox', executablePath: process.env.FIREFOX ?? '/usr/bin/firefox-esr',
+      defaultViewport: viewport,
+    });
+    return { browser, page: await browser.newPage() };
+  }
   const browser = await chromium.launch({
     executablePath: process.env.CHROMIUM ?? '/usr/bin/chromium',
     // Root needs --no-sandbox; the rest keep Chromium from calling home on a closed network.
-    // Playwright gives the browser a fresh profile of its own.
     args: ['--no-sandbox', '--disable-gpu', '--disable-quic', '--no-first-run',
       '--disable-background-networking', '--disable-component-update', '--disable-sync',
       '--autoplay-policy=no-user-gesture-required'],
   });
   const context = await browser.newContext({ viewport, acceptDownloads: true });
-  const page = await context.newPage();
+  return { browser, page: await context.newPage() };
+}
+
+// A browser showing the page, and every request it makes and every console error it reports.
+export async function openPage(name = 'chromium', viewport = { width: 1000, height: 900 }) {
+  const server = await serve(site);
+  const origin = `http://127.0.0.1:${server.address().port}`;
+  const { browser, page } = await launch(name, viewport);
   const requests = [];
   const errors = [];
   page.on('request', (request) => requests.push(request.url()));

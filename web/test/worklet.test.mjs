@@ -10,13 +10,18 @@
 import assert from 'node:assert/strict';
 import { after, before, test } from 'node:test';
 import { join } from 'node:path';
-import { openPage, tempDir, testSignal, varic, wavChunks, writeFloatWav } from './support.mjs';
+import { browsers, openPage, tempDir, testSignal, varic, wavChunks, writeFloatWav }
+  from './support.mjs';
 
 const quantum = 128;
 const changeAt = 172 * quantum;  // 22016 frames: about half a second
-let session;
-before(async () => { session = await openPage(); });
-after(async () => { await session?.close(); });
+const sessions = {};
+before(async () => {
+  for (const name of browsers) sessions[name] = await openPage(name);
+});
+after(async () => {
+  for (const session of Object.values(sessions)) await session.close();
+});
 
 const toBase64 = (samples) => Buffer.from(samples.buffer, samples.byteOffset, samples.byteLength)
   .toString('base64');
@@ -24,8 +29,8 @@ const bits = (base64) => new Uint32Array(new Uint8Array(Buffer.from(base64, 'bas
 
 // Renders the channels through the page's worklet; switches is a list of [frame, on] for the
 // A/B switch.
-function renderInBrowser(channels, rate, first, second, switches = []) {
-  return session.page.evaluate(async ({ input, rate, first, second, changeAt, switches }) => {
+function renderInBrowser(browser, channels, rate, first, second, switches = []) {
+  return sessions[browser].page.evaluate(async ({ input, rate, first, second, changeAt, switches }) => {
     const { crossfeedNode, loadCrossfeedModule } = await import('./crossfeed.js');
     const decode = (text) => new Float32Array(Uint8Array.from(atob(text), (c) => c.charCodeAt(0))
       .buffer);
@@ -89,11 +94,14 @@ test('the worklet is bit-identical to varic render --precision 32, Strength chan
       const expected = new Uint32Array(2 * rate);
       expected.set(renderWithVaric(dir, channels, rate, first, 0, changeAt));
       expected.set(renderWithVaric(dir, channels, rate, second, changeAt, rate), 2 * changeAt);
-      const [left, right] = (await renderInBrowser(channels, rate, first, second)).map(bits);
-      const actual = new Uint32Array(2 * rate);
-      for (let n = 0; n < rate; ++n) [actual[2 * n], actual[2 * n + 1]] = [left[n], right[n]];
-      assert.equal(firstDifference(actual, expected), -1,
-        `${rate} Hz, Strength ${first} then ${second} at frame ${changeAt}`);
+      for (const browser of browsers) {
+        const [left, right] = (await renderInBrowser(browser, channels, rate, first, second))
+          .map(bits);
+        const actual = new Uint32Array(2 * rate);
+        for (let n = 0; n < rate; ++n) [actual[2 * n], actual[2 * n + 1]] = [left[n], right[n]];
+        assert.equal(firstDifference(actual, expected), -1,
+          `${browser}, ${rate} Hz, Strength ${first} then ${second} at frame ${changeAt}`);
+      }
     }
   });
 
@@ -105,7 +113,8 @@ test('the A/B switch keeps the filter running while off', async () => {
   const fadeEnd = on + Math.ceil(0.02 * rate / quantum + 1) * quantum;
   const channels = testSignal(rate, rate);
   const expected = renderWithVaric(tempDir(), channels, rate, 75, 0, rate);
-  const [left, right] = (await renderInBrowser(channels, rate, 75, 75, [[off, false], [on, true]]))
+  const switches = [[off, false], [on, true]];
+  const [left, right] = (await renderInBrowser('chromium', channels, rate, 75, 75, switches))
     .map(bits);
   const input = channels.map((c) => new Uint32Array(c.buffer));
   const plainFrom = off + Math.ceil(0.02 * rate / quantum + 1) * quantum;
