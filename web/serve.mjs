@@ -37,7 +37,7 @@ export function serve(folder, port = 0) {
 }
 
 if (process.argv[1] === new URL(import.meta.url).pathname) {
-  const server = await serve(process.argv[2] ?? 'out/web', Number(process.argv[3] ?? 8021));
-  console.log(`Serving ${process.argv[2] ?? 'out/web'} at http://127.0.0.1:${server.address().port}/ ` +
-    '(Ctrl-C stops)');
+  const folder = process.argv[2] ?? 'out/web';
+  const server = await serve(folder, Number(process.argv[3] ?? 8021));
+  console.log(`Serving ${folder} at http://127.0.0.1:${server.address().port}/ (Ctrl-C stops)`);
 }

@@ -57,8 +57,9 @@ async function open(bytes, name) {
     state.offset = 0;
     ui.fileName.textContent = name;
     const channels = audio.numberOfChannels === 1 ? 'mono' : `${audio.numberOfChannels} channels`;
-    ui.fileInfo.textContent = `(${formatTime(audio.duration)}, ${audio.sampleRate} Hz, ${channels}` +
-      (resampled ? ', rate not found in the file: resampled' : '') + ')';
+    const resampledNote = resampled ? ', rate not found in the file: resampled' : '';
+    ui.fileInfo.textContent =
+      `(${formatTime(audio.duration)}, ${audio.sampleRate} Hz, ${channels}${resampledNote})`;
     ui.position.max = audio.duration.toFixed(1);
     ui.play.disabled = ui.position.disabled = ui.download.disabled = false;
     showPosition();
@@ -221,9 +222,11 @@ function drawResponse() {
     parts.push(`<line class="grid" x1="${x(low)}" x2="${x(high)}" y1="${y(db)}" y2="${y(db)}"/>`,
       `<text x="${margin.left - 4}" y="${y(db) + 4}" text-anchor="end">${db}</text>`);
   }
-  for (const f of [20, 50, 100, 200, 500, 1000, 2000, 5000, 10000, 20000].filter((f) => f <= high)) {
+  const gridFrequencies = [20, 50, 100, 200, 500, 1000, 2000, 5000, 10000, 20000];
+  for (const f of gridFrequencies.filter((f) => f <= high)) {
     const label = [100, 1000, 10000].includes(f) ? `${f >= 1000 ? f / 1000 + 'k' : f}` : '';
-    parts.push(`<line class="grid" x1="${x(f)}" x2="${x(f)}" y1="${y(dbRange[1])}" y2="${y(dbRange[0])}"/>`,
+    parts.push(
+      `<line class="grid" x1="${x(f)}" x2="${x(f)}" y1="${y(dbRange[1])}" y2="${y(dbRange[0])}"/>`,
       `<text x="${x(f)}" y="${height - margin.bottom + 14}" text-anchor="middle">${label}</text>`);
   }
   parts.push(`<text x="${width - margin.right}" y="${height - 4}" text-anchor="end">Hz</text>`,

@@ -46,7 +46,8 @@ class CrossfeedProcessor extends AudioWorkletProcessor {
       return true;
     }
     for (let n = 0; n < frames; ++n) {
-      this.mix = target === 1 ? Math.min(1, this.mix + this.step) : Math.max(0, this.mix - this.step);
+      this.mix = target === 1 ? Math.min(1, this.mix + this.step)
+        : Math.max(0, this.mix - this.step);
       outL[n] = inL[n] + this.mix * (wetL[n] - inL[n]);
       outR[n] = inR[n] + this.mix * (wetR[n] - inR[n]);
     }

@@ -34,7 +34,8 @@ async function download(page, dir) {
 
 async function openFile(page, path) {
   await page.setInputFiles('#file', path);
-  await page.waitForFunction(() => document.querySelector('#status').textContent.endsWith('ready to play.'));
+  await page.waitForFunction(() =>
+    document.querySelector('#status').textContent.endsWith('ready to play.'));
 }
 
 test('a listener\'s session: keyboard, plot, own file, downloads, nothing from elsewhere',
@@ -69,7 +70,8 @@ test('a listener\'s session: keyboard, plot, own file, downloads, nothing from e
       // Playing runs the worklet: the position moves.
       await tabTo(page, 'play');
       await page.keyboard.press('Enter');
-      await page.waitForFunction(() => document.querySelector('#time').textContent.startsWith('0:01'));
+      await page.waitForFunction(() =>
+        document.querySelector('#time').textContent.startsWith('0:01'));
       await page.keyboard.press('Enter');
 
       // A file of one's own at 48 kHz: the player and the plot take its rate and length; the

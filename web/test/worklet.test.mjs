@@ -30,7 +30,8 @@ const bits = (base64) => new Uint32Array(new Uint8Array(Buffer.from(base64, 'bas
 // Renders the channels through the page's worklet; switches is a list of [frame, on] for the
 // A/B switch.
 function renderInBrowser(browser, channels, rate, first, second, switches = []) {
-  return sessions[browser].page.evaluate(async ({ input, rate, first, second, changeAt, switches }) => {
+  const page = sessions[browser].page;
+  return page.evaluate(async ({ input, rate, first, second, changeAt, switches }) => {
     const { crossfeedNode, loadCrossfeedModule } = await import('./crossfeed.js');
     const decode = (text) => new Float32Array(Uint8Array.from(atob(text), (c) => c.charCodeAt(0))
       .buffer);
