@@ -215,9 +215,12 @@ function drawResponse() {
   const high = rate / 2;
   const x = (f) => margin.left + (width - margin.left - margin.right) *
     Math.log(f / low) / Math.log(high / low);
+  // Curves leave the plot through its edges (the opposite side falls without bound towards
+  // half the rate); the clip keeps them inside.
   const y = (db) => margin.top + (height - margin.top - margin.bottom) *
-    (dbRange[1] - Math.min(dbRange[1], Math.max(dbRange[0], db))) / (dbRange[1] - dbRange[0]);
-  const parts = [];
+    (dbRange[1] - Math.max(-200, db)) / (dbRange[1] - dbRange[0]);
+  const parts = [`<clipPath id="plot-area"><rect x="${x(low)}" y="${y(dbRange[1])}" ` +
+    `width="${x(high) - x(low)}" height="${y(dbRange[0]) - y(dbRange[1])}"/></clipPath>`];
   for (let db = dbRange[0]; db <= dbRange[1]; db += 10) {
     parts.push(`<line class="grid" x1="${x(low)}" x2="${x(high)}" y1="${y(db)}" y2="${y(db)}"/>`,
       `<text x="${margin.left - 4}" y="${y(db) + 4}" text-anchor="end">${db}</text>`);
@@ -237,7 +240,8 @@ function drawResponse() {
       const f = low * (high / low) ** (i / 200);
       points.push(`${x(f).toFixed(1)},${y(decibels(filter.gain(curve.path, f))).toFixed(1)}`);
     }
-    parts.push(`<polyline class="${curve.className}" points="${points.join(' ')}"/>`);
+    parts.push(`<polyline class="${curve.className}" clip-path="url(#plot-area)" ` +
+      `points="${points.join(' ')}"/>`);
   }
   let peak = { db: -Infinity, frequency: 0 };  // the difference's, to a tenth of a per cent
   for (let f = low; f <= high; f *= 1.001) {
