@@ -14,10 +14,10 @@ const types = {
 export function serve(folder, port = 0) {
   const root = resolve(folder);
   const server = createServer((request, response) => {
-    const path = decodeURIComponent(new URL(request.url, 'http://localhost').pathname);
-    let file = normalize(join(root, path));
-    if (file !== root && !file.startsWith(root + sep)) file = '';  // outside the folder
     try {
+      const path = decodeURIComponent(new URL(request.url, 'http://localhost').pathname);
+      let file = normalize(join(root, path));
+      if (file !== root && !file.startsWith(root + sep)) file = '';  // outside the folder
       if (file && statSync(file).isDirectory()) file = join(file, 'index.html');
       const size = statSync(file).size;
       response.writeHead(200, {
@@ -28,7 +28,7 @@ export function serve(folder, port = 0) {
         'Cross-Origin-Opener-Policy': 'same-origin',
         'Cross-Origin-Embedder-Policy': 'require-corp',
       });
-      createReadStream(file).pipe(response);
+      createReadStream(file).on('error', () => response.destroy()).pipe(response);
     } catch {
       response.writeHead(404, { 'Content-Type': 'text/plain' }).end('not found\n');
     }
