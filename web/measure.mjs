@@ -1,6 +1,6 @@
 // Speed and size figures of the built page in headless Chromium, for docs/web.md (not a test:
 // timings on a shared machine are too noisy for pass or fail).
-//   node web/measure.mjs        after ./dev web has built out/web
+//   node web/measure.mjs    after ./dev web-test (the built page and the test drivers)
 //
 // The audio worklet's scope has no clock finer than Date's milliseconds, so the processing
 // time per render quantum is measured on the page's main thread running what the worklet runs
