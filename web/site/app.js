@@ -181,11 +181,9 @@ function toggleCrossfeed() {
 
 ui.crossfeed.addEventListener('click', toggleCrossfeed);
 document.addEventListener('keydown', (event) => {
-  const typing = event.target instanceof HTMLSelectElement;
-  if (event.key.toLowerCase() === 'c' && !event.ctrlKey && !event.metaKey && !event.altKey &&
-      !typing) {
-    toggleCrossfeed();
-  }
+  const modified = event.ctrlKey || event.metaKey || event.altKey;
+  const inList = event.target instanceof HTMLSelectElement;  // C picks an option there
+  if (event.key.toLowerCase() === 'c' && !event.repeat && !modified && !inList) toggleCrossfeed();
 });
 ui.strength.addEventListener('input', () => {
   ui.strengthValue.textContent = ui.strength.value;
