@@ -59,7 +59,7 @@ std::int32_t crossfeed_strength() {
     return strength;
 }
 
-// One block of the buffers' first frames (at most kMaxFrames; fewer are ignored).
+// One block of the buffers' first frames; a count beyond kMaxFrames (or below 0) does nothing.
 void crossfeed_process(std::int32_t frames) {
     if (frames < 0 || frames > kMaxFrames) return;
     if (resetRequested) {

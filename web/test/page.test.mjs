@@ -2,7 +2,7 @@
 // downloading the result; its screenshots for the README; and what it costs to load.
 
 import assert from 'node:assert/strict';
-import { readdirSync, statSync } from 'node:fs';
+import { mkdirSync, readdirSync, statSync } from 'node:fs';
 import { join } from 'node:path';
 import { test } from 'node:test';
 import { openPage, root, site, tempDir, testSignal, varic, wavChunks, writeFloatWav }
@@ -38,14 +38,18 @@ async function openFile(page, path) {
     document.querySelector('#status').textContent.endsWith('ready to play.'));
 }
 
+// The screenshots go to out/web-test/; VARIC_SCREENSHOTS=docs refreshes the README's own.
+const shots = join(root, process.env.VARIC_SCREENSHOTS || 'out/web-test');
+mkdirSync(shots, { recursive: true });
+
 test('a listener\'s session: keyboard, plot, own file, downloads, nothing from elsewhere',
   async (t) => {
     const { page, origin, requests, errors, loadSeconds, close } = await openPage();
     t.diagnostic(`page ready (demo decoded) in ${loadSeconds.toFixed(2)} s`);
     try {
-      await page.screenshot({ path: join(root, 'docs/web-desktop.png'), fullPage: true });
+      await page.screenshot({ path: join(shots, 'web-desktop.png'), fullPage: true });
       await page.setViewportSize({ width: 360, height: 740 });
-      await page.screenshot({ path: join(root, 'docs/web-phone.png'), fullPage: true });
+      await page.screenshot({ path: join(shots, 'web-phone.png'), fullPage: true });
       assert.ok(await page.evaluate(() => document.documentElement.scrollWidth <= 360),
         'nothing wider than a 360-pixel screen');
       await page.setViewportSize({ width: 1000, height: 900 });
