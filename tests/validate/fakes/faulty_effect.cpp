@@ -156,10 +156,12 @@ private:
             if (pthread_create(&thread, nullptr, doNothing, nullptr) == 0)
                 pthread_join(thread, nullptr);
         }
+#ifndef _WIN32
         if (has(Fault::forks_in_processing) && call == 0 && fork() == 0) {
             sleep(60);
             _exit(0);
         }
+#endif
         // Quadratic in the calls so far, up to a limit: a run of the validator ends.
         const long grown = std::min(call, 400L);
         for (long i = 0; has(Fault::grows_per_call) && i < 2 * grown * grown; ++i) spin = spin + 1.0;
