@@ -40,8 +40,7 @@ Result varic(const std::string& arguments) {
         run.out.append(chunk, n);
     const int raw = pclose(pipe);
     run.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
-    run.seconds =
-        std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
+    run.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
     return run;
 }
 
@@ -119,7 +118,8 @@ const std::vector<Row>& rows() {
           {"requests/every-request", {"FAIL", "at request 35 effGetPlugCategory"}}}},
         {fake("hangs_on_request"),
          "--only requests --timeout 3",
-         {{"requests/every-request", {"FAIL", "timed out after 3 s at request 58 effGetVstVersion"}}}},
+         {{"requests/every-request",
+           {"FAIL", "timed out after 3 s at request 58 effGetVstVersion"}}}},
         {fake("leaks_per_instance"),
          "--quick",
          {{"speed/speed", kSpeed},
@@ -127,8 +127,7 @@ const std::vector<Row>& rows() {
           {"lifecycle/close-while-on", {"FAIL", "a leak"}}}},
         {fake("depends_on_block_splitting"),
          "--quick",
-         {{"speed/speed", kSpeed},
-          {"processing/block-splitting", {"WARN", "changes the output"}}}},
+         {{"speed/speed", kSpeed}, {"processing/block-splitting", {"WARN", "changes the output"}}}},
         {fake("wrong_flags"),
          "--quick",
          {{"speed/speed", kSpeed},
@@ -274,8 +273,8 @@ TEST(Validate, JsonReportsEveryCheckWithItsVerdictAndASummary) {
 
 TEST(Validate, JsonIsValidUtf8WhateverBytesAPluginNames) {
     // The effect names itself in Latin-1 ("Caf\xE9 Gain"); iconv refuses invalid UTF-8.
-    const Result run = varic(std::string("validate --json --only loading ") +
-                             fake("latin1_name") + " | iconv -f UTF-8 -t UTF-8");
+    const Result run = varic(std::string("validate --json --only loading ") + fake("latin1_name") +
+                             " | iconv -f UTF-8 -t UTF-8");
     EXPECT_EQ(run.status, 0) << run.out;
     EXPECT_NE(run.out.find("Caf\xEF\xBF\xBD Gain"), std::string::npos) << run.out;
 }

@@ -10,8 +10,8 @@
 
 #ifdef _WIN32
 #define WIN32_LEAN_AND_MEAN
-#include <windows.h>
 #include <io.h>
+#include <windows.h>
 #else
 #include <signal.h>
 #include <sys/mman.h>
@@ -446,10 +446,10 @@ double medianOf(std::vector<double> times) {
 
 std::string growthFault(double early, double late, const char* step) {
     if (late <= kGrowthLimit * early || late - early < kGrowthFloorSeconds) return "";
-    return format("work grows from call to call: %s costs %.1f µs late in the run against %.1f "
-                  "µs early (%.1f times, at its least in %d looks; more than %.0f times fails)",
-                  step, 1e6 * late, 1e6 * early, late / std::max(early, 1e-12), kGrowthLooks,
-                  kGrowthLimit);
+    return format(
+        "work grows from call to call: %s costs %.1f µs late in the run against %.1f "
+        "µs early (%.1f times, at its least in %d looks; more than %.0f times fails)",
+        step, 1e6 * late, 1e6 * early, late / std::max(early, 1e-12), kGrowthLooks, kGrowthLimit);
 }
 
 std::string costSummary(double early, double late, const char* step) {
@@ -583,14 +583,14 @@ template <class Sample>
 ReadOnlyInputs<Sample>::ReadOnlyInputs(const Channels<Sample>& source) {
     watchReadOnlyWrites();
     const std::size_t page = pageSize();
-    const std::size_t samples = static_cast<std::size_t>(source.frames() + Channels<Sample>::kGuard);
+    const std::size_t samples =
+        static_cast<std::size_t>(source.frames() + Channels<Sample>::kGuard);
     const std::size_t bytes = (samples * sizeof(Sample) + page - 1) / page * page;
     for (int c = 0; c < source.count(); ++c) {
         Sample* const channel = reinterpret_cast<Sample*>(mapPages(bytes));
-        std::memcpy(channel, source.channel(c), static_cast<std::size_t>(source.frames()) *
-                                                    sizeof(Sample));
-        std::fill(channel + source.frames(), channel + samples,
-                  Channels<Sample>::inputGuard());
+        std::memcpy(channel, source.channel(c),
+                    static_cast<std::size_t>(source.frames()) * sizeof(Sample));
+        std::fill(channel + source.frames(), channel + samples, Channels<Sample>::inputGuard());
         makeReadOnly(reinterpret_cast<char*>(channel), bytes);
         if (c < kMaxReadOnly) {
             const auto begin = reinterpret_cast<std::uintptr_t>(channel);

@@ -10,7 +10,6 @@
 #include <windows.h>
 
 #include <fstream>
-#include <sstream>
 #else
 #include <errno.h>
 #include <fcntl.h>
@@ -62,10 +61,11 @@ std::string scratchPath(const char* what) {
 // The end of a file's contents.
 std::string fileTail(const std::string& path) {
     std::ifstream file(path, std::ios::binary);
-    std::stringstream contents;
-    contents << file.rdbuf();
-    const std::string text = contents.str();
-    return text.size() > kTailBytes ? text.substr(text.size() - kTailBytes) : text;
+    std::string tail;
+    char chunk[8192];
+    while (file.read(chunk, sizeof chunk) || file.gcount() > 0)
+        keepTail(tail, chunk, static_cast<std::size_t>(file.gcount()));
+    return tail;
 }
 
 // One argument as the C runtime's command-line parser reads it back.
@@ -247,8 +247,7 @@ public:
             return;
         }
         std::vector<std::string> words = command;
-        words.insert(words.end(),
-                     {"--results", "/dev/fd/" + std::to_string(kResultsDescriptor)});
+        words.insert(words.end(), {"--results", "/dev/fd/" + std::to_string(kResultsDescriptor)});
         std::vector<char*> argv;
         for (std::string& word : words) argv.push_back(word.data());
         argv.push_back(nullptr);
@@ -271,8 +270,8 @@ public:
         posix_spawnattr_setpgroup(&attributes, 0);
         posix_spawnattr_setsigmask(&attributes, &none);
         posix_spawnattr_setsigdefault(&attributes, &caught);
-        posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETPGROUP | POSIX_SPAWN_SETSIGMASK |
-                                                  POSIX_SPAWN_SETSIGDEF);
+        posix_spawnattr_setflags(
+            &attributes, POSIX_SPAWN_SETPGROUP | POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF);
         error_ = posix_spawn(&pid_, argv[0], &actions, &attributes, argv.data(), environ);
         posix_spawnattr_destroy(&attributes);
         posix_spawn_file_actions_destroy(&actions);

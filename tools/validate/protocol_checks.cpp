@@ -109,10 +109,10 @@ Outcome record(Context& context) {
         format("counts out of range: %d parameters, %d programs", e.numParams, e.numPrograms));
     require(e.initialDelay >= 0, format("negative initial delay %d", e.initialDelay));
     require(e.uniqueID != 0, "the unique ID is not set: hosts tell plug-ins apart by it");
-    const std::string summary = format("flags 0x%X, %d in, %d out, %d parameter%s, %d program%s, ID %s, delay %d",
-                       e.flags, e.numInputs, e.numOutputs, e.numParams, e.numParams == 1 ? "" : "s",
-                       e.numPrograms, e.numPrograms == 1 ? "" : "s", fourChars(e.uniqueID).c_str(),
-                       e.initialDelay);
+    const std::string summary =
+        format("flags 0x%X, %d in, %d out, %d parameter%s, %d program%s, ID %s, delay %d", e.flags,
+               e.numInputs, e.numOutputs, e.numParams, e.numParams == 1 ? "" : "s", e.numPrograms,
+               e.numPrograms == 1 ? "" : "s", fourChars(e.uniqueID).c_str(), e.initialDelay);
     if ((e.flags & effFlagsCanDoubleReplacing) == 0 && e.processDoubleReplacing != nullptr &&
         writesDoubleOutput(instance)) {
         return {Verdict::warn,
@@ -415,9 +415,10 @@ Outcome cycles(Context& context, bool closeRunning, const char* what) {
                        cycles, what)};
     }
     if (growth >= cycles) {
-        throw CheckFailed(format("the heap grew by %lld bytes over %d %s cycles (%.0f per "
-                                 "instance): a leak",
-                                 growth, cycles, what, static_cast<double>(growth) / cycles));
+        throw CheckFailed(
+            format("the heap grew by %lld bytes over %d %s cycles (%.0f per "
+                   "instance): a leak",
+                   growth, cycles, what, static_cast<double>(growth) / cycles));
     }
     return pass(format("%d %s cycles, heap %+lld bytes; %s", cycles, what, growth,
                        costSummary(early, late, "one cycle").c_str()));
@@ -551,9 +552,10 @@ Outcome stateChanges(Context& context) {
     const char* const step = "one block of 256 frames";
     const std::string grew = growthFault(early, late, step);
     if (!grew.empty()) throw CheckFailed(grew + format(" (after %d changes)", steps));
-    return pass(format("%d switches, rate and block-size changes and blocks in random order, "
-                       "output finite; %s",
-                       steps, costSummary(early, late, step).c_str()));
+    return pass(
+        format("%d switches, rate and block-size changes and blocks in random order, "
+               "output finite; %s",
+               steps, costSummary(early, late, step).c_str()));
 }
 
 }  // namespace

@@ -178,9 +178,9 @@ std::string lastLines(const std::string& output) {
 struct ChildReport {
     Outcome outcome{Verdict::fail, ""};
     bool haveResult = false;
-    std::string at;     // the case it was in
-    std::string call;   // the request or call it was in, if it had not returned
-    std::string cause;  // what its crash handler found
+    std::string at;            // the case it was in
+    std::string call;          // the request or call it was in, if it had not returned
+    std::string cause;         // what its crash handler found
     std::string offers = "?";  // the precisions the instance offered ("" none; "?" not told)
 };
 
@@ -279,8 +279,8 @@ std::string jsonText(const std::string& text) {
             if (c == 0xF0) low = 0x90;
             if (c == 0xF4) high = 0x8F;
         }
-        bool valid = length > 0 && i + length <= text.size() && byte(i + 1) >= low &&
-                     byte(i + 1) <= high;
+        bool valid =
+            length > 0 && i + length <= text.size() && byte(i + 1) >= low && byte(i + 1) <= high;
         for (std::size_t k = 2; valid && k < length; ++k)
             valid = byte(i + k) >= 0x80 && byte(i + k) <= 0xBF;
         if (valid) {
@@ -315,8 +315,8 @@ public:
         reported_.push_back({check.group, check.name, outcome});
         if (!options_.json && !(options_.quiet && (outcome.verdict == Verdict::pass ||
                                                    outcome.verdict == Verdict::info))) {
-            std::printf("%s  %-34s %s\n", verdictName(outcome.verdict),
-                        fullName(check).c_str(), outcome.detail.c_str());
+            std::printf("%s  %-34s %s\n", verdictName(outcome.verdict), fullName(check).c_str(),
+                        outcome.detail.c_str());
             std::fflush(stdout);
         }
     }
@@ -327,8 +327,7 @@ public:
         skipReason_ = why;
         if (!options_.json) {
             std::printf("SKIP  %-34s %s\n",
-                        format("%zu check%s", checks.size(), checks.size() == 1 ? "" : "s")
-                            .c_str(),
+                        format("%zu check%s", checks.size(), checks.size() == 1 ? "" : "s").c_str(),
                         why.c_str());
         }
     }
@@ -352,9 +351,8 @@ private:
             const Reported& r = reported_[i];
             std::printf(
                 "    {\"group\": %s, \"check\": %s, \"verdict\": \"%s\", \"detail\": %s}%s\n",
-                jsonText(r.group).c_str(), jsonText(r.name).c_str(),
-                verdictName(r.outcome.verdict), jsonText(r.outcome.detail).c_str(),
-                i + 1 < reported_.size() ? "," : "");
+                jsonText(r.group).c_str(), jsonText(r.name).c_str(), verdictName(r.outcome.verdict),
+                jsonText(r.outcome.detail).c_str(), i + 1 < reported_.size() ? "," : "");
         }
         std::printf("  ],\n  \"skipped\": [");
         for (std::size_t i = 0; i < skipped_.size(); ++i) {
@@ -394,35 +392,30 @@ int runValidate(const std::vector<std::string>& words, const std::vector<std::st
 
     const auto started = std::chrono::steady_clock::now();
     Report report(options);
-    {
-        // Loading first, whatever was chosen: every other check needs an instance, and a
-        // binary that does not load, or hangs loading, would otherwise cost each check its
-        // time limit to say the same thing.
-        const ChildReport loading = runInParent(entryCheck(), options, self, stop);
-        const bool loads = loading.outcome.verdict != Verdict::fail;
-        const bool processes = loads && !loading.offers.empty();
-        std::vector<const Check*> skipped;
-        for (const Check& check : checks) {
-            if (fullName(check) == fullName(entryCheck())) continue;
-            if (!loads || (check.processes && !processes)) skipped.push_back(&check);
-        }
-        if (!loads || std::any_of(checks.begin(), checks.end(), [](const Check& check) {
-                return fullName(check) == fullName(entryCheck());
-            })) {
-            report.add(entryCheck(), loading.outcome);
-        }
-        for (const Check& check : checks) {
-            if (fullName(check) == fullName(entryCheck()) ||
-                std::find(skipped.begin(), skipped.end(), &check) != skipped.end())
-                continue;
+    // Loading first, whatever was chosen: every other check needs an instance, and a binary
+    // that does not load, or hangs loading, would otherwise cost each check its time limit to
+    // say the same thing.
+    const auto isEntry = [](const Check& check) {
+        return fullName(check) == fullName(entryCheck());
+    };
+    const ChildReport loading = runInParent(entryCheck(), options, self, stop);
+    const bool loads = loading.outcome.verdict != Verdict::fail;
+    const bool processes = loads && !loading.offers.empty();
+    if (!loads || std::any_of(checks.begin(), checks.end(), isEntry))
+        report.add(entryCheck(), loading.outcome);
+    std::vector<const Check*> skipped;
+    for (const Check& check : checks) {
+        if (isEntry(check)) continue;
+        if (!loads || (check.processes && !processes))
+            skipped.push_back(&check);
+        else
             report.add(check, runInParent(check, options, self, stop).outcome);
-        }
-        report.skip(skipped,
-                    !loads ? "not run: they need an instance, and loading failed"
-                           : "not run: they process audio, and the effect offers no replacing "
-                             "processing (effFlagsCanReplacing with processReplacing, or "
-                             "effFlagsCanDoubleReplacing with processDoubleReplacing)");
     }
+    report.skip(skipped, !loads ? "not run: they need an instance, and loading failed"
+                                : "not run: they process audio, and the effect offers no "
+                                  "replacing processing (effFlagsCanReplacing with "
+                                  "processReplacing, or effFlagsCanDoubleReplacing with "
+                                  "processDoubleReplacing)");
     const double seconds =
         std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
     return report.finish(seconds);

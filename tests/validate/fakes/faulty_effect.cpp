@@ -73,8 +73,7 @@ void* doNothing(void*) {
 class FaultyEffect : public AudioEffectX {
 public:
     explicit FaultyEffect(audioMasterCallback host)
-        : AudioEffectX(host, has(Fault::no_parameters) ? 0 : 1,
-                       has(Fault::no_parameters) ? 0 : 1) {
+        : AudioEffectX(host, has(Fault::no_parameters) ? 0 : 1, has(Fault::no_parameters) ? 0 : 1) {
         setNumInputs(2);
         setNumOutputs(2);
         setUniqueID(fourCharCode('F', 'l', 't', 'y'));
@@ -164,7 +163,8 @@ private:
 #endif
         // Quadratic in the calls so far, up to a limit: a run of the validator ends.
         const long grown = std::min(call, 400L);
-        for (long i = 0; has(Fault::grows_per_call) && i < 2 * grown * grown; ++i) spin = spin + 1.0;
+        for (long i = 0; has(Fault::grows_per_call) && i < 2 * grown * grown; ++i)
+            spin = spin + 1.0;
         if (has(Fault::asks_host_in_processing)) {
             getTimeInfo(0);
             updateSampleRate();
