@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <chrono>
 #include <cstdarg>
 #include <cstdint>
 #include <cstring>
@@ -16,6 +17,7 @@
 #include <signal.h>
 #include <sys/mman.h>
 #include <sys/syscall.h>
+#include <time.h>
 #include <unistd.h>
 #endif
 
@@ -428,14 +430,26 @@ template bool identical(const Channels<double>&, const Channels<double>&, int);
 namespace {
 
 // A late step may cost this many times an early one before the work counts as growing. The
-// crossfeed's cycles and blocks measure within 1.3 times here most of the time, but a stretch
-// of a loaded machine can make every step of a window 2 to 8 times slower; three looks late in
-// the run, each above the limit, are growth. A plug-in whose work grows by the call is many
-// times over by the end of a run. Steps this short are never growth: timer noise, not work.
+// crossfeed's cycles and blocks measure within 1.4 times here, in processor time, on a loaded
+// machine and under the sanitizers (in wall-clock time a stretch of a loaded machine made every
+// step of a window up to 8 times slower); three looks late in the run, each above the limit,
+// are growth. A plug-in whose work grows by the call is many times over by the end of a run.
+// Steps this short are never growth: timer noise, not work.
 constexpr double kGrowthLimit = 3.0;
 constexpr double kGrowthFloorSeconds = 2e-6;
 
 }  // namespace
+
+double threadSeconds() {
+#ifdef _WIN32
+    return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch())
+        .count();
+#else
+    timespec now{};
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
+    return static_cast<double>(now.tv_sec) + 1e-9 * static_cast<double>(now.tv_nsec);
+#endif
+}
 
 double medianOf(std::vector<double> times) {
     if (times.empty()) return 0.0;

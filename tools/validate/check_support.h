@@ -243,6 +243,11 @@ private:
     std::size_t size_;
 };
 
+// Seconds of processor time the calling thread has used: what work costs, whatever else the
+// machine runs meanwhile (time slices other processes take, a core the host shares). On
+// Windows, where threads' times are counted in 15.6 ms ticks, the wall clock's seconds.
+double threadSeconds();
+
 // Work that grows from call to call: the median time of like steps (a cycle, a block) early
 // in a long run against late in it. Medians, so that a step the machine's load delays does not
 // count; a caller that finds growth looks again late in the run before it fails, so that a
