@@ -23,6 +23,27 @@ constexpr VstInt32 kEffectMagic = fourCharCode('V', 's', 't', 'P');     // 0x567
 constexpr VstInt32 kEffectIdentify = fourCharCode('N', 'v', 'E', 'f');  // answer to effIdentify
 constexpr VstInt32 kVstVersion = 2400;
 
+// Text limits of the requests and records that carry a name, a label or a display text. A
+// parameter's texts have room for kVstMaxParamStrLen characters and the NUL (9 bytes); every
+// other limit is the size of the buffer or field, NUL included (a program name: at most 23
+// characters). Many hosts give more, 64 bytes for parameter texts is common, but a text within
+// these limits fits every host. Neither the record nor the effect classes know the size of a
+// buffer they are handed: keeping to it is the writer's part.
+enum VstStringConstants : VstInt32 {
+    kVstMaxProgNameLen = 24,    // effGetProgramName, effGetProgramNameIndexed, effSetProgramName
+    kVstMaxParamStrLen = 8,     // effGetParamName, effGetParamLabel, effGetParamDisplay (+ NUL)
+    kVstMaxVendorStrLen = 64,   // effGetVendorString; audioMasterGetVendorString
+    kVstMaxProductStrLen = 64,  // effGetProductString, effShellGetNextPlugin;
+                                // audioMasterGetProductString
+    kVstMaxEffectNameLen = 32,  // effGetEffectName
+    kVstMaxNameLen = 64,        // names in records: speakers, MIDI programs, their categories
+                                // and keys
+    kVstMaxLabelLen = 64,       // labels of pins and of parameter properties
+    kVstMaxShortLabelLen = 8,   // their short labels
+    kVstMaxCategLabelLen = 24,  // a parameter property's category label
+    kVstMaxErrorTextLen = 256,  // effGetErrorText
+};
+
 struct AEffect;
 
 extern "C" {

@@ -7,11 +7,12 @@
 #                varic-crossfeed.ttl); P/share/varic-crossfeed/pipewire/varic-crossfeed.conf
 #   cli          P/bin/varic, P/share/man/man1/varic.1.gz
 #   docs         P/share/doc/varic-crossfeed/: README.md, LICENSE, CHANGELOG.md
-#                                                         P/README.md, LICENSE.txt,
-#                                                         CHANGELOG.md, INSTALL.txt
+#                                                         P/README.txt (its own),
+#                                                         LICENSE.txt, CHANGELOG.md
 #   development  P/include/vst-effect-base/, P/LIBDIR/libvst_effect_{base,entry}.a,
 #                P/LIBDIR/cmake/VstEffectBase/, P/LIBDIR/pkgconfig/vst-effect-base.pc,
-#                P/share/vst-effect-base/exports.map, P/share/doc/vst-effect-base/examples/
+#                P/share/vst-effect-base/exports.map, P/share/vst-effect-base/examples/,
+#                P/share/doc/vst-effect-base/: effect-classes.md, validate.md
 #
 # lib/lxvst is where Debian's VST packages put plug-ins, and Ardour and other Linux hosts scan
 # it under /usr and /usr/local; lib/lv2 is where LV2 hosts (through lilv, PipeWire's filter
@@ -45,10 +46,10 @@ endfunction()
 
 if(WIN32)
     install(TARGETS VaricCrossfeed LIBRARY DESTINATION . RUNTIME DESTINATION . COMPONENT plugin)
-    configure_file(${PROJECT_SOURCE_DIR}/packaging/INSTALL-windows.txt.in
-                   ${PROJECT_BINARY_DIR}/INSTALL.txt @ONLY NEWLINE_STYLE CRLF)
-    install(FILES README.md CHANGELOG.md ${PROJECT_BINARY_DIR}/INSTALL.txt
-            DESTINATION . COMPONENT docs)
+    # A text of its own, not the repository's README: its links lead to files the zip lacks.
+    configure_file(${PROJECT_SOURCE_DIR}/packaging/README-windows.txt.in
+                   ${PROJECT_BINARY_DIR}/README.txt @ONLY NEWLINE_STYLE CRLF)
+    install(FILES ${PROJECT_BINARY_DIR}/README.txt CHANGELOG.md DESTINATION . COMPONENT docs)
     install(FILES LICENSE DESTINATION . RENAME LICENSE.txt COMPONENT docs)
     return()
 endif()
@@ -129,5 +130,8 @@ configure_file(packaging/vst-effect-base.pc.in ${PROJECT_BINARY_DIR}/${VARIC_DEV
 install(FILES ${PROJECT_BINARY_DIR}/${VARIC_DEV_NAME}.pc
         DESTINATION ${CMAKE_INSTALL_LIBDIR}/pkgconfig COMPONENT development)
 
-install(DIRECTORY examples/ DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/${VARIC_DEV_NAME}/examples
-        COMPONENT development)
+# The examples beside the export map rather than with the documents: minimal images and
+# containers leave /usr/share/doc out, and a developer builds from the examples.
+install(DIRECTORY examples/ DESTINATION ${VARIC_DEV_DATADIR}/examples COMPONENT development)
+install(FILES docs/effect-classes.md docs/validate.md
+        DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/${VARIC_DEV_NAME} COMPONENT development)

@@ -67,6 +67,8 @@ through it and plots its frequency response.]])
 
 set(CPACK_DEBIAN_DEVELOPMENT_PACKAGE_NAME libvst-effect-base-dev)
 set(CPACK_DEBIAN_DEVELOPMENT_PACKAGE_SECTION libdevel)
+# The validator, varic validate, comes with the crossfeed's package.
+set(CPACK_DEBIAN_DEVELOPMENT_PACKAGE_RECOMMENDS varic-crossfeed)
 set(CPACK_DEBIAN_DEVELOPMENT_DESCRIPTION [[base classes for VST 2.4 effect plug-ins
 AudioEffect and AudioEffectX answer the whole VST 2.4 plug-in protocol for an
 effect: the core and extended dispatchers, forty requests to the host,
@@ -74,8 +76,10 @@ speaker-arrangement tools and value-to-text formatters. An effect derives
 from AudioEffectX and overrides what it needs.
 
 This package contains the headers, the static libraries, a CMake package
-(find_package(VstEffectBase)), a pkg-config file (vst-effect-base) and two
-example effects.]])
+(find_package(VstEffectBase)), a pkg-config file (vst-effect-base), a guide
+to writing an effect on the classes with the validator's checks, and two
+example effects in /usr/share/vst-effect-base/examples. varic validate, in
+the package varic-crossfeed, checks an effect as a demanding host would.]])
 
 include(CPack)
 
@@ -86,6 +90,10 @@ foreach(group runtime development)
             COMPONENT debian_${group} EXCLUDE_FROM_ALL)
     cpack_add_component(debian_${group} HIDDEN GROUP ${group})
 endforeach()
+# The one lintian report that is a choice, not a fault, with its reason.
+install(FILES packaging/debian/libvst-effect-base-dev.lintian-overrides
+        DESTINATION ${CMAKE_INSTALL_DATADIR}/lintian/overrides RENAME libvst-effect-base-dev
+        COMPONENT debian_development EXCLUDE_FROM_ALL)
 cpack_add_component_group(runtime)
 cpack_add_component_group(development)
 cpack_add_component(plugin DISPLAY_NAME "VST 2.4 plug-in" GROUP runtime)

@@ -26,7 +26,20 @@ public:
     // default floating-point mode, like the processing calls.
     void setParameter(VstInt32 index, float value) override;
     float getParameter(VstInt32 index) override;
-    // [main thread] The parameter's texts, the program's name and the effect's identity.
+    // [main thread] The parameter's texts, the program's name and the effect's identity. What
+    // each writes, NUL included, against the interface's limit (binding/aeffect.h):
+    //   getParameterName     "Strength " (index 0)     10 bytes   limit 8 + NUL: one over,
+    //                        kept since hosts key automation on the name; they give 64
+    //   getParameterLabel    "" (any index)             1 byte    limit 8 + NUL
+    //   getParameterDisplay  "0" to "100" (index 0)     2 to 4    limit 8 + NUL
+    //   getProgramName, getProgramNameIndexed (index 0): the program's name, 16 bytes as made
+    //                        ("Varic Crossfeed"), up to 32 after a rename; limit 24: a name
+    //                        of 24 to 31 characters overruns a host that gives only 24 bytes
+    //   getEffectName, getProductString
+    //                        "Varic Crossfeed"         16 bytes   limits 32 and 64
+    //   getVendorString      "Nalt"                     5 bytes   limit 64
+    // setProgramName keeps the first 31 characters of the host's text. Other indices write
+    // nothing.
     void setProgramName(char* name) override;
     void getProgramName(char* name) override;
     void getParameterLabel(VstInt32 index, char* label) override;

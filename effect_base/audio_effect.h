@@ -74,16 +74,23 @@ public:
     // [main thread] effSetProgram, for a value below numPrograms (negative ones included):
     // makes program the current one.
     virtual void setProgram(VstInt32 program) { curProgram = program; }
-    // [main thread] effSetProgramName: renames the current program after the host's text.
+    // Text requests write into the host's buffer, whose size they are not told: the limits of
+    // binding/aeffect.h (VstStringConstants) are what fits every host.
+    // [main thread] effSetProgramName: renames the current program after the host's text, a
+    // terminated text meant to fit kVstMaxProgNameLen bytes; copy it with a bound all the same.
     virtual void setProgramName(char* /*name*/) {}
-    // [main thread] effGetProgramName: the current program's name into the host's buffer.
+    // [main thread] effGetProgramName: the current program's name into the host's buffer,
+    // kVstMaxProgNameLen (24) bytes with the NUL.
     virtual void getProgramName(char* name) { name[0] = '\0'; }
 
-    // [main thread] effGetParamLabel: parameter index's unit into the host's buffer.
+    // [main thread] effGetParamLabel: parameter index's unit into the host's buffer,
+    // kVstMaxParamStrLen (8) characters and the NUL.
     virtual void getParameterLabel(VstInt32 /*index*/, char* label) { label[0] = '\0'; }
-    // [main thread] effGetParamDisplay: parameter index's value as text.
+    // [main thread] effGetParamDisplay: parameter index's value as text, kVstMaxParamStrLen
+    // (8) characters and the NUL; the formatters below write at most that with maxLen 8.
     virtual void getParameterDisplay(VstInt32 /*index*/, char* text) { text[0] = '\0'; }
-    // [main thread] effGetParamName: parameter index's name.
+    // [main thread] effGetParamName: parameter index's name, kVstMaxParamStrLen (8)
+    // characters and the NUL.
     virtual void getParameterName(VstInt32 /*index*/, char* text) { text[0] = '\0'; }
 
     // [main thread] effGetChunk: points *data at the effect's settings (one program when

@@ -30,10 +30,12 @@ public:
 
     // [main thread] effCanBeAutomated: whether the host may automate parameter index.
     virtual bool canParameterBeAutomated(VstInt32 /*index*/) { return true; }
-    // [main thread] effString2Parameter: sets parameter index from the host's text; true when
-    // the text was taken.
+    // [main thread] effString2Parameter: sets parameter index from the host's terminated text;
+    // true when the text was taken.
     virtual bool string2parameter(VstInt32 /*index*/, char* /*text*/) { return false; }
-    // [main thread] effGetParameterProperties: fills the host's record for parameter index.
+    // [main thread] effGetParameterProperties: fills the host's record for parameter index:
+    // label kVstMaxLabelLen (64), shortLabel kVstMaxShortLabelLen (8) and categoryLabel
+    // kVstMaxCategLabelLen (24) bytes with the NUL.
     virtual bool getParameterProperties(VstInt32 /*index*/, VstParameterProperties* /*p*/) {
         return false;
     }
@@ -42,7 +44,8 @@ public:
     // [main thread] audioMasterEndEdit: the editor is done changing parameter index.
     virtual bool endEdit(VstInt32 index);
     // [main thread] effGetProgramNameIndexed: the name of program index (of category) into
-    // the host's buffer; false when there is no such program.
+    // the host's buffer, kVstMaxProgNameLen (24) bytes with the NUL; false when there is no
+    // such program.
     virtual bool getProgramNameIndexed(VstInt32 /*category*/, VstInt32 /*index*/, char* /*text*/) {
         return false;
     }
@@ -67,9 +70,11 @@ public:
     virtual VstInt32 getInputLatency();
     // [main thread] audioMasterGetOutputLatency: the host's output latency in samples.
     virtual VstInt32 getOutputLatency();
-    // [main thread] effGetInputProperties: fills the host's record for input pin index.
+    // [main thread] effGetInputProperties: fills the host's record for input pin index: label
+    // kVstMaxLabelLen (64) and shortLabel kVstMaxShortLabelLen (8) bytes with the NUL.
     virtual bool getInputProperties(VstInt32 /*index*/, VstPinProperties* /*p*/) { return false; }
-    // [main thread] effGetOutputProperties: fills the host's record for output pin index.
+    // [main thread] effGetOutputProperties: fills the host's record for output pin index,
+    // likewise.
     virtual bool getOutputProperties(VstInt32 /*index*/, VstPinProperties* /*p*/) { return false; }
     // [main thread, suspended] effSetSpeakerArrangement: the host proposes arrangements;
     // true when the effect takes them. The records stay the host's.
@@ -115,9 +120,11 @@ public:
     // [main thread] effSetTotalSampleToProcess: the length of an offline pass; answers the
     // length the effect will process.
     virtual VstInt32 setTotalSampleToProcess(VstInt32 value) { return value; }
-    // [main thread] audioMasterGetVendorString: the host's vendor into text.
+    // [main thread] audioMasterGetVendorString: the host's vendor into text, which must hold
+    // kVstMaxVendorStrLen (64) bytes.
     virtual bool getHostVendorString(char* text);
-    // [main thread] audioMasterGetProductString: the host's product name into text.
+    // [main thread] audioMasterGetProductString: the host's product name into text, which
+    // must hold kVstMaxProductStrLen (64) bytes.
     virtual bool getHostProductString(char* text);
     // [main thread] audioMasterGetVendorVersion: the host's version.
     virtual VstInt32 getHostVendorVersion();
@@ -125,7 +132,7 @@ public:
     // comes.
     virtual VstIntPtr hostVendorSpecific(VstInt32 lArg1, VstIntPtr lArg2, void* ptrArg,
                                          float floatArg);
-    // [main thread] audioMasterCanDo: 1 when the host says it can do text, else 0.
+    // [main thread] audioMasterCanDo: 1 when the host says it can do text (terminated), else 0.
     virtual VstInt32 canHostDo(char* text);
     // [main thread] audioMasterGetLanguage: the host's language.
     virtual VstInt32 getHostLanguage();
@@ -139,11 +146,14 @@ public:
     virtual VstInt32 getGetTailSize() { return 0; }
     // [main thread] audioMasterGetDirectory: the folder the plug-in was loaded from.
     virtual void* getDirectory();
-    // [main thread] effGetEffectName: the effect's name into the host's buffer.
+    // [main thread] effGetEffectName: the effect's name into the host's buffer,
+    // kVstMaxEffectNameLen (32) bytes with the NUL.
     virtual bool getEffectName(char* /*name*/) { return false; }
-    // [main thread] effGetVendorString: the vendor's name into the host's buffer.
+    // [main thread] effGetVendorString: the vendor's name into the host's buffer,
+    // kVstMaxVendorStrLen (64) bytes with the NUL.
     virtual bool getVendorString(char* /*text*/) { return false; }
-    // [main thread] effGetProductString: the product's name into the host's buffer.
+    // [main thread] effGetProductString: the product's name into the host's buffer,
+    // kVstMaxProductStrLen (64) bytes with the NUL.
     virtual bool getProductString(char* /*text*/) { return false; }
     // [main thread] effGetVendorVersion: the effect's version.
     virtual VstInt32 getVendorVersion() { return 0; }
@@ -153,8 +163,8 @@ public:
                                      float /*floatArg*/) {
         return 0;
     }
-    // [main thread] effCanDo: 1 when the effect can do text, -1 when it cannot, 0 when it
-    // does not know. resume asks it about "receiveVstMidiEvent".
+    // [main thread] effCanDo: 1 when the effect can do text (terminated), -1 when it cannot, 0
+    // when it does not know. resume asks it about "receiveVstMidiEvent".
     virtual VstInt32 canDo(char* /*text*/) { return 0; }
     // [main thread] effGetVstVersion: the interface version the effect implements.
     virtual VstInt32 getVstVersion() { return kVstVersion; }
@@ -162,7 +172,8 @@ public:
     virtual VstInt32 getPlugCategory() {
         return (cEffect.flags & effFlagsIsSynth) != 0 ? kPlugCategSynth : kPlugCategUnknown;
     }
-    // [main thread] effGetMidiProgramName: fills the host's record for MIDI channel channel.
+    // [main thread] effGetMidiProgramName: fills the host's record for MIDI channel channel;
+    // its name, like every name in the MIDI records below, kVstMaxNameLen (64) bytes.
     virtual VstInt32 getMidiProgramName(VstInt32 /*channel*/, MidiProgramName* /*name*/) {
         return 0;
     }
@@ -189,8 +200,9 @@ public:
     // [main thread] audioMasterCloseFileSelector: releases what the dialog returned; false
     // for null.
     virtual bool closeFileSelector(VstFileSelect* ptr);
-    // [main thread] effShellGetNextPlugin: a shell's next effect: its name into name, its
-    // identifier as the answer; 0 when there are no more.
+    // [main thread] effShellGetNextPlugin: a shell's next effect: its name into name,
+    // kVstMaxProductStrLen (64) bytes with the NUL, its identifier as the answer; 0 when there
+    // are no more.
     virtual VstInt32 getNextShellPlugin(char* /*name*/) { return 0; }
     // [any thread] Speaker tools (speaker_arrangement.cpp). Nothing else may use a record
     // while one of them works on it. A record made here is one block from the general heap,
@@ -282,7 +294,8 @@ public:
         this->blockSize = blockSize;
         this->sampleRate = sampleRate;
     }
-    // [main thread] Not dispatched (effGetErrorText): the last error as text.
+    // [main thread] Not dispatched (effGetErrorText): the last error as text,
+    // kVstMaxErrorTextLen (256) bytes with the NUL.
     virtual bool getErrorText(char* /*text*/) { return false; }
     // [main thread] Not dispatched (effGetIcon): the effect's icon.
     virtual void* getIcon() { return nullptr; }

@@ -51,7 +51,7 @@ struct VstSpeakerProperties {
     float elevation;
     float radius;
     float reserved;
-    char name[64];  // at most 63 characters and a NUL
+    char name[kVstMaxNameLen];  // at most 63 characters and a NUL
     VstInt32 type;
     char future[28];
 };

@@ -9,9 +9,11 @@
 
 namespace {
 
-constexpr VstInt32 kParameterText = 8;  // characters of a parameter's name, display or label
-constexpr VstInt32 kNameText = 31;      // characters of an effect, vendor or product name
-constexpr float kMaxGain = 2.0f;        // +6 dB at the top of the control
+// The longest texts every host takes (binding/aeffect.h): a parameter's name, display and label
+// have room for 8 characters, an effect's name for 31, NUL excluded.
+constexpr VstInt32 kParameterText = kVstMaxParamStrLen;
+constexpr VstInt32 kNameText = kVstMaxEffectNameLen - 1;
+constexpr float kMaxGain = 2.0f;  // +6 dB at the top of the control
 
 }  // namespace
 

@@ -11,9 +11,11 @@
 
 namespace {
 
-constexpr VstInt32 kParameterText = 8;  // characters of a parameter's name, display or label
-constexpr VstInt32 kNameText = 31;      // characters of an effect, vendor or product name
-constexpr VstInt32 kHostText = 64;      // the buffer a host fills with its product string
+// The longest texts every host takes (binding/aeffect.h): a parameter's name, display and label
+// have room for 8 characters, an effect's name for 31, NUL excluded.
+constexpr VstInt32 kParameterText = kVstMaxParamStrLen;
+constexpr VstInt32 kNameText = kVstMaxEffectNameLen - 1;
+constexpr VstInt32 kHostText = kVstMaxProductStrLen;  // the buffer a host fills with its product
 
 enum Parameter : VstInt32 { kHost, kTempo, kParameterCount };
 

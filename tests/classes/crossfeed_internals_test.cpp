@@ -3,9 +3,13 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
+#include <complex>
 #include <limits>
+#include <vector>
 
 #include "crossfeed/crossfeed_filter.h"
+#include "crossfeed/filter_response.h"
 #include "crossfeed/varic_crossfeed.h"
 #include "tests/classes/probe_effect.h"
 
@@ -140,4 +144,36 @@ TEST(CrossfeedEffect, AStrengthChangeResetsBeforeTheNextBlockNotDuringOne) {
     plugin->processReplacing(in.channels, out.channels, 0);
     EXPECT_TRUE(isZero(effect->inspectFilter().state()));
     EXPECT_EQ(effect->inspectFilter().feedCoefficient(), 5000.0 * (1.0 / 44100.0));
+}
+
+TEST(CrossfeedFilter, AnalyticResponseMatchesTheImpulseResponsesSpectrum) {
+    struct Row {
+        std::uint32_t rate;
+        std::int32_t strength;
+    };
+    const Row rows[] = {{44100, 0}, {44100, 1000}, {48000, 10000}, {96000, 2500}, {16000, 10000}};
+    constexpr int kLength = 4096;
+    for (const Row& row : rows) {
+        crossfeed::Filter filter;
+        filter.configure(row.rate, row.strength);
+        std::vector<double> left(kLength), right(kLength, 0.0), outL(kLength), outR(kLength);
+        left[0] = 1.0;
+        filter.process(left.data(), right.data(), outL.data(), outR.data(), kLength);
+        for (double hz : {0.0, 100.0, 1000.0, 5000.0, 0.45 * row.rate}) {
+            std::complex<double> same, opposite;
+            for (int n = 0; n < kLength; ++n) {
+                const std::complex<double> w =
+                    std::polar(1.0, -2 * 3.141592653589793 * hz * n / row.rate);
+                same += outL[n] * w;
+                opposite += outR[n] * w;
+            }
+            const crossfeed::Response r = crossfeed::frequencyResponse(row.rate, row.strength, hz);
+            EXPECT_LT(std::abs(r.sameSide - same), 1e-9)
+                << row.rate << " " << row.strength << " " << hz;
+            EXPECT_LT(std::abs(r.oppositeSide - opposite), 1e-9) << row.rate << " " << row.strength;
+            EXPECT_EQ(r.sum, 1.0);
+        }
+    }
+    EXPECT_DOUBLE_EQ(crossfeed::differenceGainAtZeroHz(44100, 1000), 2128.0 / 4128.0);
+    EXPECT_EQ(crossfeed::differenceGainAtZeroHz(16000, 10000), 1.0);  // passed through
 }

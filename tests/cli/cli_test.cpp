@@ -378,6 +378,36 @@ TEST_F(CliTest, BadInputFailsWithOneLineAndWritesNothing) {
     }
 }
 
+// Every command takes a plug-in by a bare file name from the current folder, as a user types
+// it, and says once that a name that is not there does not exist.
+TEST_F(CliTest, EveryCommandTakesAPluginByItsBareName) {
+    fs::copy_file(vsthost::builtPluginPath(), work / "MyEffect.so");
+    writeSound(at("in.wav"), SF_FORMAT_WAV | SF_FORMAT_FLOAT, 44100, 2, noise(2000, 2, 7, 0.5));
+    const std::vector<std::string> commands = {
+        // clang-format off
+        "\"$VARIC\" info @",
+        "\"$VARIC\" info --plugin @",
+        "VARIC_PLUGIN=@ \"$VARIC\" info",
+        "\"$VARIC\" render --plugin @ in.wav out.wav",
+        "\"$VARIC\" response --plugin @ --csv response.csv",
+        "\"$VARIC\" validate @ --quick --only loading,processing/in-place",
+        // clang-format on
+    };
+    for (std::string command : commands) {
+        for (const std::string name : {"MyEffect.so", "Missing.so"}) {
+            std::string line = command;
+            line.replace(line.find('@'), 1, name);
+            const Outcome run = shell("cd " + quoted(work.string()) + " && " + line);
+            if (name == "MyEffect.so") {
+                EXPECT_EQ(run.status, 0) << line << ": " << run.err;
+            } else {
+                EXPECT_EQ(run.status, 1) << line;
+                EXPECT_EQ(run.err, "varic: plug-in Missing.so: no such file\n") << line;
+            }
+        }
+    }
+}
+
 // ---- output files ----------------------------------------------------------------------------
 
 TEST_F(CliTest, RenderIntoACharacterDeviceLeavesTheDevice) {

@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # One version: project(VERSION) is what `varic --version` prints, what the man page and the
-# CHANGELOG's latest entry name, what the plug-in's vendor version (fixed at 1000 by its
+# CHANGELOG's latest released entry name, what the plug-in's vendor version (fixed at 1000 by its
 # identity) encodes as major × 1000 + minor × 100 + patch, and what both Turtle files of the
 # LV2 bundle give as lv2:minorVersion 2 × (100 × major + minor) and lv2:microVersion
 # 2 × patch (lv2/CMakeLists.txt says why).
@@ -24,7 +24,8 @@ reported=$("$varic" info --json | sed -n 's/^ *"vendorVersion": \([0-9-]*\),$/\1
 header=$(zcat "$manpage" | grep '^\.TH ')
 grep -qF "\"varic $version\"" <<<"$header" || fail "the man page says: $header"
 
-latest=$(grep -m1 -oE '^## \[[^]]+\]' "$changelog")
+# Changes not yet released collect under "## [Unreleased]" above the latest version's entry.
+latest=$(grep -oE '^## \[[^]]+\]' "$changelog" | grep -m1 -vF '## [Unreleased]')
 [ "$latest" = "## [$version]" ] || fail "the CHANGELOG's latest entry is \"$latest\""
 
 lv2_version="$((2 * (100 * major + minor))) $((2 * patch))"

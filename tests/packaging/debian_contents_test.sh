@@ -45,6 +45,9 @@ has_files "$development" "$include/binding/aeffect.h" "$include/effect_base/audi
     "$include/effect_base/audio_effect_x.h" "$lib/libvst_effect_base.a" \
     "$lib/libvst_effect_entry.a" "$lib/cmake/VstEffectBase/VstEffectBaseConfig.cmake" \
     "$lib/pkgconfig/vst-effect-base.pc" /usr/share/vst-effect-base/exports.map \
+    /usr/share/vst-effect-base/examples/gain/gain.cpp \
+    /usr/share/vst-effect-base/examples/host_tempo/CMakeLists.txt \
+    /usr/share/doc/vst-effect-base/effect-classes.md /usr/share/doc/vst-effect-base/validate.md \
     /usr/share/doc/libvst-effect-base-dev/copyright
 if dpkg-deb --contents "$development" | grep -E 'crossfeed/|varic_crossfeed'; then
     fail "the crossfeed's internals are in the developers' package"
@@ -60,6 +63,7 @@ for library in libc6 libstdc\\+\\+6 libsndfile1; do
     expect_field "$runtime" Depends "(^|, )$library \\(>= [^)]+\\)"
 done
 expect_field "$development" Section '^libdevel$'
+expect_field "$development" Recommends '^varic-crossfeed$'  # which has the validator
 expect_field "$development" Description '^base classes for VST 2.4 effect plug-ins'
 
 if ! command -v lintian >/dev/null; then

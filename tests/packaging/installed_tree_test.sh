@@ -3,7 +3,9 @@
 # source and build trees out of reach (an empty tmpfs over them, in a private mount
 # namespace): its varic finds the plug-in installed beside it, describes it and renders
 # through it, and VARIC_PLUGIN still names another one. Nor does the installed varic carry
-# the path of either tree.
+# the path of either tree. For effect developers it holds the guide, the validator's page and
+# the examples outside share/doc, and pkg-config gives the compiler the flags the CMake target
+# gives.
 # Usage: installed_tree_test.sh STAGE SOURCE_DIR BUILD_DIR OTHER_PLUGIN
 # Exits 77 (skipped) when no private mount namespace can be made.
 set -uo pipefail
@@ -40,6 +42,21 @@ work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 cp -a "$stage" "$work/tree"
 cp "$other" "$work/other.so"
+
+for file in share/doc/vst-effect-base/effect-classes.md share/doc/vst-effect-base/validate.md \
+    share/vst-effect-base/examples/gain/gain.cpp share/vst-effect-base/examples/README.md; do
+    [ -f "$stage/$file" ] || fail "the install lacks $file"
+done
+
+# The flags that change what the classes compute, the same through both doors.
+targets=$(find "$stage" -name VstEffectBaseTargets.cmake)
+cmake_flags=$(sed -n 's/^ *INTERFACE_COMPILE_OPTIONS "\(.*\)"$/\1/p' "$targets" | tr ';' '\n' | sort)
+pc=$(find "$stage" -name vst-effect-base.pc)
+pc_flags=$(PKG_CONFIG_LIBDIR=${pc%/*} pkg-config --cflags-only-other vst-effect-base | tr ' ' '\n' |
+    grep . | sort)
+grep -qx -- -fno-fast-math <<<"$cmake_flags" || fail "the CMake target lacks -fno-fast-math"
+[ "$pc_flags" = "$cmake_flags" ] ||
+    fail "pkg-config gives $(echo $pc_flags), the CMake target $(echo $cmake_flags)"
 
 if found=$(strings -n 4 "$work/tree/bin/varic" | grep -F -e "$source" -e "$build"); then
     fail "the installed varic contains the path of its trees: $found"

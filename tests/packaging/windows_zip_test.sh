@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # The Windows zip made by `cpack -G ZIP`, unpacked: one folder with the DLL and its documents,
-# nothing else; the DLL's exports and imports as check_dll.sh wants them; and its version
-# resource, read back with wrestool (Debian package icoutils), naming the product and the
-# version.
+# nothing else, whose texts name only files in the zip; the DLL's exports and imports as
+# check_dll.sh wants them; and its version resource, read back with wrestool (Debian package
+# icoutils), naming the product and the version.
 # Usage: windows_zip_test.sh UNPACKED_DIR VERSION CHECK_DLL OBJDUMP
 # Exits 77 (skipped) when wrestool is not installed.
 set -uo pipefail
@@ -14,12 +14,22 @@ fail() { echo "FAIL: $*"; failed=1; }
 folder=$unpacked/VaricCrossfeed-$version-win64
 dll=$folder/VaricCrossfeed.dll
 listing=$(cd "$unpacked" && find . -type f | sort | tr '\n' ' ')
-expected="./VaricCrossfeed-$version-win64/CHANGELOG.md ./VaricCrossfeed-$version-win64/INSTALL.txt"
-expected+=" ./VaricCrossfeed-$version-win64/LICENSE.txt ./VaricCrossfeed-$version-win64/README.md"
-expected+=" ./VaricCrossfeed-$version-win64/VaricCrossfeed.dll "
+expected="./VaricCrossfeed-$version-win64/CHANGELOG.md ./VaricCrossfeed-$version-win64/LICENSE.txt"
+expected+=" ./VaricCrossfeed-$version-win64/README.txt ./VaricCrossfeed-$version-win64/VaricCrossfeed.dll "
 [ "$listing" = "$expected" ] || fail "the zip holds: $listing"
 [ -f "$dll" ] || exit 1
-grep -q $'\r$' "$folder/INSTALL.txt" || fail "INSTALL.txt does not have Windows line ends"
+grep -q $'\r$' "$folder/README.txt" || fail "README.txt does not have Windows line ends"
+
+# A user has the zip and nothing else: every relative Markdown link, and every file name a
+# plain text mentions, is a file in the zip.
+for text in "$folder"/*.md "$folder"/*.txt; do
+    {
+        grep -o '\]([^)]*)' "$text" | sed 's/^](\([^)#]*\).*/\1/' | grep -v '^[a-z]*:' | grep .
+        case $text in *.txt) grep -oE '\b[A-Za-z0-9_-]+\.(txt|md|dll)\b' "$text" ;; esac
+    } | sort -u | while read -r target; do
+        [ -e "$folder/$target" ] || echo "FAIL: $(basename "$text") names $target, not in the zip"
+    done
+done | grep . && failed=1
 
 "$check_dll" "$objdump" "$dll" || fail "the zipped DLL's exports or imports"
 

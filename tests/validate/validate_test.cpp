@@ -318,7 +318,7 @@ TEST(Validate, WrongCommandLinesExitWithTwoAndAMissingFileWithOne) {
         {std::string(VARIC_PLUGIN_BUILT) + " --only sound", 2, "no group or check 'sound'"},
         {std::string(VARIC_PLUGIN_BUILT) + " --timeout -1", 2, "not a number of seconds"},
         {std::string(VARIC_PLUGIN_BUILT) + " --fast", 2, "unknown option --fast"},
-        {"/nonexistent/plugin.so", 1, "cannot be read"},
+        {"/nonexistent/plugin.so", 1, "plug-in /nonexistent/plugin.so: no such file"},
     };
     for (const auto& row : rows) {
         const Result run = varic("validate " + row.arguments);

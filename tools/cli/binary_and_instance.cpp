@@ -38,15 +38,13 @@ VstIntPtr copyHostString(void* buffer, const char* text) {
 // ---- PluginBinary ----------------------------------------------------------------------------
 
 PluginBinary::PluginBinary(const std::string& path) : path_(path) {
-    if (!fileExists(path)) throw Failure("plug-in " + path + ": no such file");
-    if (isDirectory(path)) throw Failure("plug-in " + path + " is a directory");
-    // A name without a slash would be looked up on the library search path, not here.
-    const std::string loadPath = path.find('/') == std::string::npos ? "./" + path : path;
     std::string error;
-    library_ = vsthost::PluginLibrary::load(loadPath, &error);
+    const std::string file = vsthost::pluginFile(path, &error);
+    if (file.empty()) throw Failure(error);
+    library_ = vsthost::PluginLibrary::load(file, &error);
     if (!library_) {
-        // The loader names the file first; say it once.
-        const std::string prefix = loadPath + ": ";
+        // The loader names the file first; say it once, as the user named it.
+        const std::string prefix = file + ": ";
         if (error.compare(0, prefix.size(), prefix) == 0) error.erase(0, prefix.size());
         throw Failure("cannot load plug-in " + path + ": " + error);
     }

@@ -1,5 +1,7 @@
 #include "tools/host/plugin_host.h"
 
+#include <filesystem>
+#include <system_error>
 #include <vector>
 
 #ifdef _WIN32
@@ -26,6 +28,24 @@ VstIntPtr answerWithoutHost(VstInt32 opcode) {
 }  // namespace
 
 // ---- PluginLibrary ---------------------------------------------------------------------------
+
+std::string pluginFile(const std::string& name, std::string* error) {
+    namespace fs = std::filesystem;
+    std::error_code failed;
+    const fs::file_status status = name.empty() ? fs::file_status() : fs::status(name, failed);
+    std::string reason;
+    if (!fs::exists(status)) {
+        reason = "plug-in " + name + ": no such file";
+    } else if (fs::is_directory(status)) {
+        reason = "plug-in " + name + " is a directory";
+    } else {
+        const fs::path file = fs::absolute(name, failed);
+        if (!failed) return file.lexically_normal().string();
+        reason = "plug-in " + name + ": " + failed.message();
+    }
+    if (error) *error = reason;
+    return "";
+}
 
 #ifdef _WIN32
 namespace {

@@ -25,6 +25,13 @@ struct HostRequest {
     float opt;
 };
 
+// The file that a plug-in named by a user is: a path from the current folder, with or without a
+// slash (the loader, given a bare name, would search the library path instead), made absolute
+// so that it names the same file to a child process. Empty, with a one-line reason in *error,
+// when there is no such file or it is a folder. Every program here resolves a user's name with
+// it before loading, so that each accepts the same names.
+std::string pluginFile(const std::string& name, std::string* error);
+
 // A loaded plug-in binary (dlopen or LoadLibrary). Unloaded when destroyed.
 class PluginLibrary {
 public:

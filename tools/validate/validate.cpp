@@ -7,6 +7,7 @@
 #include <set>
 #include <sstream>
 
+#include "tools/host/plugin_host.h"
 #include "tools/validate/check_support.h"
 #include "tools/validate/child_process.h"
 
@@ -382,10 +383,14 @@ const Check& entryCheck() {
 
 int runValidate(const std::vector<std::string>& words, const std::vector<std::string>& self,
                 const std::string& defaultPlugin, const StopRequest& stop) {
-    const Options options = parse(words, defaultPlugin);
+    Options options = parse(words, defaultPlugin);
     if (!options.child.empty()) return runInChild(options);
     const std::vector<Check> checks = selected(options.only);
     {
+        // Said once here rather than by every check; the children get the absolute path.
+        std::string error;
+        options.plugin = vsthost::pluginFile(options.plugin, &error);
+        if (options.plugin.empty()) throw std::runtime_error(error);
         std::ifstream probe(options.plugin, std::ios::binary);
         if (!probe) throw std::runtime_error("plug-in " + options.plugin + ": cannot be read");
     }
