@@ -12,9 +12,11 @@ namespace varic {
 int runValidate(const std::vector<std::string>& words) {
     try {
         return validate::runValidate(words, {validate::selfExecutable(), "validate"},
-                                     defaultPluginPath());
+                                     defaultPluginPath(), caughtSignal);
     } catch (const validate::UsageError& e) {
         throw UsageError(e.what());
+    } catch (const validate::Interrupted& e) {
+        throw Interrupted(e.signal());
     }
 }
 

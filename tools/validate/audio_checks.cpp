@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <atomic>
 #include <chrono>
+#include <limits>
 #include <random>
 #include <thread>
 
@@ -88,7 +89,8 @@ void runTwice(Context& context, Precision precision, int total, unsigned seed,
 // ---- processing -------------------------------------------------------------------------------
 
 Outcome blockSizes(Context& context) {
-    std::vector<int> sizes = {1, 2, 3, 7, 16, 64, 511, 512, 1024, 4096, 8192};
+    // Hosts send blocks of 0 frames too.
+    std::vector<int> sizes = {0, 1, 2, 3, 7, 16, 64, 511, 512, 1024, 4096, 8192, 0};
     const std::vector<int> changing = randomSizes(11, context.quick() ? 50 : 400, kMaxBlock);
     sizes.insert(sizes.end(), changing.begin(), changing.end());
     forEachPrecision(context, [&](Precision precision, auto zero) {
@@ -101,27 +103,23 @@ Outcome blockSizes(Context& context) {
             const std::string where = format("%s, call %zu, a block of %d frames",
                                              precisionName(precision), i + 1, frames);
             context.at(where);
-            Channels<Sample> in(instance.inputs(), frames), out(instance.outputs(), frames);
-            fillSignal(in, frames, 5, position);
-            Channels<Sample> original = in;
-            instance.process(in.at(), out.at(), frames);
+            Channels<Sample> source(instance.inputs(), frames), out(instance.outputs(), frames);
+            fillSignal(source, frames, 5, position);
+            ReadOnlyInputs<Sample> in(source);
+            instance.process(in.pointers(), out.at(), frames);
             position += frames;
             if (out.overwrittenGuard() >= 0) {
                 throw CheckFailed(format("%s: wrote past the block's end in output %d",
                                          where.c_str(), out.overwrittenGuard()));
             }
-            if (!identical(in, original, frames + Channels<Sample>::kGuard)) {
-                throw CheckFailed(where + ": changed its input buffers");
-            }
             const std::string bad = firstBadSample(out, frames, false);
             if (!bad.empty()) throw CheckFailed(where + ": " + bad);
         }
     });
-    return {
-        Verdict::pass,
-        format("%zu calls of 1 to 8192 frames, changing from call to call (%s): nothing written "
-               "past a block, inputs untouched, output finite",
-               sizes.size(), offeredPrecisions(context).c_str())};
+    return {Verdict::pass,
+            format("%zu calls of 0 to 8192 frames, changing from call to call (%s): nothing "
+                   "written past a block, read-only inputs untouched, output finite",
+                   sizes.size(), offeredPrecisions(context).c_str())};
 }
 
 Outcome inPlace(Context& context) {
@@ -194,14 +192,14 @@ Outcome finiteOutput(Context& context) {
                         in.channel(c)[n] = static_cast<Sample>(input.sample(c, n, noise(random)));
                 }
                 processSplit(instance, in, out, frames, {512});
-                const std::string bad = firstBadSample(out, frames);
+                const std::string bad = firstBadSample(out, frames, false);
                 if (!bad.empty()) throw CheckFailed(where + ": " + bad);
             }
         }
     });
     return {Verdict::pass,
-            format("5 kinds of finite input, parameters as they start, at 0 and at 1 (%s): no NaN, "
-                   "infinity or subnormal out",
+            format("5 kinds of finite input, parameters as they start, at 0 and at 1 (%s): no NaN "
+                   "or infinity out",
                    offeredPrecisions(context).c_str())};
 }
 
@@ -224,11 +222,12 @@ Outcome silence(Context& context) {
         long lastSound = -1;  // the last frame, counted from the end of the sound, that was not 0
         long frame = 0;
         context.at(format("%s, silence after the sound", precisionName(precision)));
+        // Subnormal samples on the way are no fault: processing/subnormals reports them.
         for (; frame < bound + static_cast<long>(kRate) &&
                frame - lastSound < static_cast<long>(kRate);
              frame += 512) {
             instance.process(in.at(), out.at(), 512);
-            const std::string bad = firstBadSample(out, 512);
+            const std::string bad = firstBadSample(out, 512, false);
             if (!bad.empty()) {
                 throw CheckFailed(format("%s: %s, %.2f s after the sound stopped",
                                          precisionName(precision), bad.c_str(), frame / kRate));
@@ -247,6 +246,163 @@ Outcome silence(Context& context) {
                          (lastSound + 1) / kRate);
     });
     return {Verdict::pass, "digital silence after the sound stops, " + report};
+}
+
+// ---- subnormals --------------------------------------------------------------------------------
+
+// Processing may cost this many times as much per frame on subnormal values (a decaying tail,
+// subnormal input) as on sound before it counts as slowing down. Processors that take a slow
+// path for subnormal arithmetic pay 10 to 100 times. On the AMD machine the project is tested
+// on, the crossfeed's tails cost 1.0 times its sound, and 64-bit subnormal input up to 2.2
+// times (some of its arithmetic on subnormals is slower there); the fake that stands for a
+// slow path costs over 20 times in its tail.
+constexpr double kSubnormalCostLimit = 5.0;
+
+// Seconds per frame of a run of blocks.
+struct Cost {
+    double seconds = 0.0;
+    long frames = 0;
+    double perFrame() const { return frames > 0 ? seconds / static_cast<double>(frames) : 0.0; }
+};
+
+// Processes one block and says how long it took, in the thread's processor time.
+template <class Sample>
+double timedBlock(Instance& instance, Channels<Sample>& in, Channels<Sample>& out, int frames) {
+    const double started = threadSeconds();
+    instance.process(in.at(), out.at(), frames);
+    return threadSeconds() - started;
+}
+
+// Sounds that stop, each followed by silence until the output is digital silence (at most
+// 10 s): the cheapest sound and the cheapest tail of the repetitions, per frame, and where the
+// first tail held subnormal samples.
+struct Tails {
+    Cost sound;
+    Cost tail;
+    long subnormals = 0;
+    long firstSubnormal = -1;  // frames after the sound stopped
+    long lastSubnormal = -1;
+};
+
+template <class Sample>
+Tails decayingTails(Context& context, Precision precision, int repetitions) {
+    constexpr int kBlock = 512;
+    Instance instance(context);
+    instance.start(kRate, kBlock, precision);
+    Channels<Sample> in(instance.inputs(), kBlock), out(instance.outputs(), kBlock);
+    Tails tails;
+    for (int r = 0; r < repetitions; ++r) {
+        context.at(format("%s, sound %d of %d", precisionName(precision), r + 1, repetitions));
+        Cost sound, tail;
+        for (long position = 0; position < static_cast<long>(kRate / 4); position += kBlock) {
+            fillSignal(in, kBlock, 79, position);
+            sound.seconds += timedBlock(instance, in, out, kBlock);
+            sound.frames += kBlock;
+        }
+        in.silence();
+        context.at(format("%s, the tail after sound %d", precisionName(precision), r + 1));
+        for (bool silent = false; !silent && tail.frames < 10 * static_cast<long>(kRate);) {
+            tail.seconds += timedBlock(instance, in, out, kBlock);
+            silent = true;
+            for (int c = 0; c < out.count(); ++c) {
+                for (int n = 0; n < kBlock; ++n) {
+                    const Sample value = out.channel(c)[n];
+                    silent = silent && value == 0;
+                    if (r > 0 || std::fpclassify(value) != FP_SUBNORMAL) continue;
+                    ++tails.subnormals;
+                    if (tails.firstSubnormal < 0) tails.firstSubnormal = tail.frames + n;
+                    tails.lastSubnormal = std::max(tails.lastSubnormal, tail.frames + n);
+                }
+            }
+            tail.frames += kBlock;
+        }
+        if (r == 0 || sound.perFrame() < tails.sound.perFrame()) tails.sound = sound;
+        if (r == 0 || tail.perFrame() < tails.tail.perFrame()) tails.tail = tail;
+    }
+    return tails;
+}
+
+// Time per block on sound against time per block on subnormal input, two instances taking
+// blocks in turn, so that the machine's load falls on both alike: medians, per frame.
+template <class Sample>
+void subnormalInputCost(Context& context, Precision precision, int blocks, Cost* sound,
+                        Cost* subnormal) {
+    constexpr int kBlock = 512;
+    Instance onSound(context), onSubnormals(context);
+    onSound.start(kRate, kBlock, precision);
+    onSubnormals.start(kRate, kBlock, precision);
+    Channels<Sample> in(onSound.inputs(), kBlock), tiny(onSound.inputs(), kBlock),
+        out(onSound.outputs(), kBlock);
+    std::mt19937 random(83);
+    const Sample smallest = std::numeric_limits<Sample>::denorm_min();
+    for (int c = 0; c < tiny.count(); ++c) {
+        for (int n = 0; n < kBlock; ++n) {
+            const Sample value = smallest * static_cast<Sample>(1 + random() % 1000000);
+            tiny.channel(c)[n] = random() % 2 == 0 ? value : -value;
+        }
+    }
+    context.at(
+        format("%s, blocks of sound and of subnormal input in turn", precisionName(precision)));
+    std::vector<double> soundTimes, subnormalTimes;
+    for (int block = 0; block < blocks; ++block) {
+        fillSignal(in, kBlock, 89, static_cast<long>(block) * kBlock);
+        soundTimes.push_back(timedBlock(onSound, in, out, kBlock));
+        subnormalTimes.push_back(timedBlock(onSubnormals, tiny, out, kBlock));
+    }
+    const auto median = [](std::vector<double> times) {
+        std::nth_element(times.begin(), times.begin() + times.size() / 2, times.end());
+        return times[times.size() / 2];
+    };
+    *sound = {median(soundTimes), kBlock};
+    *subnormal = {median(subnormalTimes), kBlock};
+}
+
+// Subnormal output is reported, with where it occurs: a host without flush-to-zero passes it
+// on. What fails is processing that slows down on such values.
+Outcome subnormals(Context& context) {
+    std::string found, costs, slower;
+    forEachPrecision(context, [&](Precision precision, auto zero) {
+        using Sample = decltype(zero);
+        const Tails tails = decayingTails<Sample>(context, precision, context.quick() ? 4 : 8);
+        Cost sound, subnormal;
+        subnormalInputCost<Sample>(context, precision, context.quick() ? 32 : 128, &sound,
+                                   &subnormal);
+        const double tailRatio = tails.tail.perFrame() / std::max(tails.sound.perFrame(), 1e-15);
+        const double inputRatio = subnormal.perFrame() / std::max(sound.perFrame(), 1e-15);
+        const char* name = precisionName(precision);
+        costs += format("%s%s %.1f and %.1f times", costs.empty() ? "" : ", ", name, tailRatio,
+                        inputRatio);
+        if (slower.empty() && tailRatio > kSubnormalCostLimit) {
+            slower = format(
+                "%s: a frame of the tail after sound costs %.1f times a frame of "
+                "sound (%.1f ns against %.1f ns)",
+                name, tailRatio, 1e9 * tails.tail.perFrame(), 1e9 * tails.sound.perFrame());
+        }
+        if (slower.empty() && inputRatio > kSubnormalCostLimit) {
+            slower = format(
+                "%s: a frame of subnormal input costs %.1f times a frame of sound "
+                "(%.1f ns against %.1f ns)",
+                name, inputRatio, 1e9 * subnormal.perFrame(), 1e9 * sound.perFrame());
+        }
+        if (tails.subnormals > 0) {
+            found += format(
+                "%s%s: %ld subnormal samples in the tail after sound, %.3f s to "
+                "%.3f s after it stopped",
+                found.empty() ? "" : "; ", name, tails.subnormals, tails.firstSubnormal / kRate,
+                tails.lastSubnormal / kRate);
+        }
+    });
+    const std::string measured =
+        "time per frame in the tail and on subnormal input against sound: " + costs;
+    if (!slower.empty()) {
+        throw CheckFailed("processing slows down on subnormal values, " + slower +
+                          format(" (more than %.0f times fails)", kSubnormalCostLimit));
+    }
+    if (!found.empty()) {
+        return {Verdict::info,
+                found + "; a host without flush-to-zero passes them on (" + measured + ")"};
+    }
+    return {Verdict::pass, "no subnormal samples in the tail after sound; " + measured};
 }
 
 Outcome identicalInstances(Context& context) {
@@ -317,17 +473,44 @@ Outcome parameterSweep(Context& context) {
                params, params == 1 ? "" : "s", steps, offeredPrecisions(context).c_str())};
 }
 
+// Whether the values read back follow the values set: a parameter may keep steps of its own
+// (a switch reads 0 or 1, a choice of n reads one of n values), but it must move, reach both
+// ends and never move against the value set. Returns the reason to fail, or "".
+std::string readBackFault(int p, const float (&set)[5], const float (&read)[5]) {
+    constexpr float kFine = 1e-3f;  // finer than any step a display shows
+    if (std::all_of(read, read + 5, [&](float r) { return r == read[0]; })) {
+        return format(
+            "parameter %d ignores setParameter: it reads back %g whether set to 0 "
+            "or to 1",
+            p, read[0]);
+    }
+    for (int i = 0; i < 5; ++i) {
+        const bool stepped = std::abs(read[i] - set[i]) > kFine;
+        const bool wrong = (stepped && std::abs(read[i] - set[i]) > 0.5f) ||
+                           ((i == 0 || i == 4) && stepped) || (i > 0 && read[i] < read[i - 1]);
+        if (wrong) {
+            return format("parameter %d set to %g reads back %g (set to %g it read %g)", p, set[i],
+                          read[i], set[i > 0 ? i - 1 : 1], read[i > 0 ? i - 1 : 1]);
+        }
+    }
+    return "";
+}
+
+// The value and display of each parameter after it is set, written back and given as text.
 Outcome parameterRoundTrip(Context& context) {
     Instance instance(context);
     vsthost::Plugin& plugin = instance.plugin();
     const int params = std::min(instance.record().numParams, 1024);
     int textToValue = 0;
     for (int p = 0; p < params; ++p) {
-        for (float value : {0.0f, 0.25f, 0.5f, 0.75f, 1.0f}) {
+        const float values[5] = {0.0f, 0.25f, 0.5f, 0.75f, 1.0f};
+        float reads[5];
+        for (int i = 0; i < 5; ++i) {
+            const float value = values[i];
             const std::string where = format("parameter %d set to %g", p, value);
             context.at(where);
             plugin.setParameter(p, value);
-            const float read = plugin.getParameter(p);
+            const float read = reads[i] = plugin.getParameter(p);
             if (!(read >= 0.0f && read <= 1.0f))
                 throw CheckFailed(
                     format("%s: reads back as %g, outside 0..1", where.c_str(), read));
@@ -351,9 +534,12 @@ Outcome parameterRoundTrip(Context& context) {
                 }
             }
         }
+        const std::string fault = readBackFault(p, values, reads);
+        if (!fault.empty()) throw CheckFailed(fault);
     }
     return {Verdict::pass,
-            format("%d parameter%s at 5 values: value and display stable when written back; %s",
+            format("%d parameter%s at 5 values: each reads back what was set (within its "
+                   "steps), value and display stable when written back; %s",
                    params, params == 1 ? "" : "s",
                    textToValue > 0 ? "display text back to value keeps the display"
                                    : "text to value not offered")};
@@ -406,6 +592,12 @@ Outcome locks(Context& context) {
 Outcome io(Context& context) {
     return watchProcessing(context, WatchKind::io, "file or console I/O");
 }
+Outcome sleeping(Context& context) {
+    return watchProcessing(context, WatchKind::sleep, "sleeping");
+}
+Outcome spawning(Context& context) {
+    return watchProcessing(context, WatchKind::spawn, "starting a thread or a process");
+}
 
 // ---- float-mode -------------------------------------------------------------------------------
 
@@ -431,7 +623,7 @@ Outcome mxcsrPreserved(Context& context) {
         call("the entry", [&] { instance = std::make_unique<Instance>(context); });
         call("effSetSampleRate", [&] { instance->plugin().setSampleRate(48000.0f); });
         call("effMainsChanged (on)",
-             [&] { instance->start(48000.0f, 512, instance->precisions().front()); });
+             [&] { instance->start(48000.0f, 512, instance->firstPrecision()); });
         if (instance->record().numParams > 0) {
             call("setParameter", [&] { instance->plugin().setParameter(0, 0.7f); });
             call("getParameter", [&] { instance->plugin().getParameter(0); });
@@ -562,6 +754,7 @@ void addAudioChecks(std::vector<Check>& checks) {
                                     {"processing", "in-place", inPlace},
                                     {"processing", "finite-output", finiteOutput},
                                     {"processing", "silence", silence},
+                                    {"processing", "subnormals", subnormals},
                                     {"processing", "identical-instances", identicalInstances},
                                     {"processing", "block-splitting", blockSplitting},
                                     {"processing", "parameter-sweep", parameterSweep},
@@ -569,6 +762,8 @@ void addAudioChecks(std::vector<Check>& checks) {
                                     {"realtime", "allocation", allocation},
                                     {"realtime", "locks", locks},
                                     {"realtime", "io", io},
+                                    {"realtime", "sleep", sleeping},
+                                    {"realtime", "spawn", spawning},
                                     {"float-mode", "mxcsr-preserved", mxcsrPreserved},
                                     {"float-mode", "flush-to-zero", flushToZero},
                                     {"threads", "parameter-threads", parameterThreads},

@@ -39,6 +39,11 @@ public:
     bool quick() const { return quick_; }
     // The case about to run: named in the report if the process crashes or hangs in it.
     void at(const std::string& what);
+    // A request or call into the plug-in that the report names if it does not return.
+    void enter(const char* call);
+    void leave();
+    // A line of the check's own for the validator (what the loading check found).
+    void tell(const std::string& line);
     // The binary, loaded once per process.
     const vsthost::PluginLibrary& library();
 
@@ -54,6 +59,7 @@ struct Check {
     const char* group;
     const char* name;
     CheckFunction run;
+    bool processes = true;  // needs a replacing processing routine
 };
 void addProtocolChecks(std::vector<Check>& checks);  // loading, requests, lifecycle
 void addAudioChecks(std::vector<Check>& checks);     // processing and the rest
@@ -86,7 +92,7 @@ const char* precisionName(Precision precision);
 class Instance {
 public:
     explicit Instance(Context& context);  // throws CheckFailed when no instance is made
-    ~Instance() { stop(); }
+    ~Instance();
     Instance(const Instance&) = delete;
     Instance& operator=(const Instance&) = delete;
     AEffect& record() const { return *plugin_->effect(); }
@@ -97,34 +103,45 @@ public:
     bool offers(Precision precision) const;
     std::vector<Precision> precisions() const;
 
+    // Replacing processing in the first precision offered; throws CheckFailed when there is
+    // none.
+    Precision firstPrecision() const;
+
     // The requests a host sends before audio (rate, block size, precision, switch on, start),
     // and those that end it.
     void start(float sampleRate = 44100.0f, int maxBlock = 8192,
                Precision precision = Precision::float32);
     void stop();
+    // effClose while switched on, as a host that quits does (the destructor switches off
+    // first).
+    void closeRunning();
 
     // One processing call, watched as such (realtime_watch.h).
     void process(float** inputs, float** outputs, int frames);
     void process(double** inputs, double** outputs, int frames);
 
 private:
+    Context& context_;
     std::unique_ptr<vsthost::Plugin> plugin_;
     bool running_ = false;
 };
 
 // ---- Buffers and signals ----------------------------------------------------------------------
 
-// Channels of samples, each followed by guard samples that a call must leave alone.
+// Channels of samples, each followed by guard samples that a call must leave alone. Inputs
+// and outputs get different guard values, so that an effect that copies its input past the
+// block's end is seen.
 template <class Sample>
 class Channels {
 public:
     static constexpr int kGuard = 64;
-    Channels(int count, int frames)
+    Channels(int count, int frames, Sample guard = outputGuard())
         : frames_(frames),
+          guard_(guard),
           data_(static_cast<std::size_t>(count)),
           pointers_(static_cast<std::size_t>(count) + 1, nullptr) {
         for (auto& channel : data_)
-            channel.assign(static_cast<std::size_t>(frames + kGuard), guardValue());
+            channel.assign(static_cast<std::size_t>(frames + kGuard), guard);
         for (int c = 0; c < count; ++c) fill(c, 0, frames, Sample(0));
     }
     int count() const { return static_cast<int>(data_.size()); }
@@ -147,16 +164,17 @@ public:
     int overwrittenGuard() const {
         for (int c = 0; c < count(); ++c) {
             for (int n = frames_; n < frames_ + kGuard; ++n) {
-                if (!sameBits(channel(c)[n], guardValue())) return c;
+                if (!(channel(c)[n] == guard_)) return c;
             }
         }
         return -1;
     }
-    static Sample guardValue() { return Sample(-12345.678); }
+    static Sample outputGuard() { return Sample(-12345.678); }
+    static Sample inputGuard() { return Sample(8765.4321); }
 
 private:
-    static bool sameBits(Sample a, Sample b) { return a == b; }
     int frames_;
+    Sample guard_;
     std::vector<std::vector<Sample>> data_;
     std::vector<Sample*> pointers_;
 };
@@ -179,7 +197,9 @@ bool identical(const Channels<Sample>& a, const Channels<Sample>& b, int frames)
 // the body gets the precision and a zero sample of its type.
 template <class Body>
 void forEachPrecision(Context& context, Body body) {
-    const std::vector<Precision> precisions = Instance(context).precisions();
+    const Instance probe(context);
+    probe.firstPrecision();  // none: the check fails, rather than pass on no audio at all
+    const std::vector<Precision> precisions = probe.precisions();
     for (Precision precision : precisions) {
         if (precision == Precision::float32)
             body(precision, 0.0f);
@@ -187,6 +207,24 @@ void forEachPrecision(Context& context, Body body) {
             body(precision, 0.0);
     }
 }
+
+// A copy of input channels (their samples and guard samples) on pages the process may only
+// read: an effect that writes into its inputs, even one that restores them before it
+// returns, crashes on them, and the crash is reported as such. Hosts share input buffers
+// between effects, and may hand over memory that is not writable.
+template <class Sample>
+class ReadOnlyInputs {
+public:
+    explicit ReadOnlyInputs(const Channels<Sample>& source);
+    ~ReadOnlyInputs();
+    ReadOnlyInputs(const ReadOnlyInputs&) = delete;
+    ReadOnlyInputs& operator=(const ReadOnlyInputs&) = delete;
+    Sample** pointers() { return pointers_.data(); }
+
+private:
+    std::vector<Sample*> pointers_;
+    std::vector<std::size_t> sizes_;
+};
 
 // `size` bytes that end where a page the process may not touch begins.
 class GuardedMemory {
@@ -204,6 +242,23 @@ private:
     char* data_;
     std::size_t size_;
 };
+
+// Seconds of processor time the calling thread has used: what work costs, whatever else the
+// machine runs meanwhile (time slices other processes take, a core the host shares). On
+// Windows, where threads' times are counted in 15.6 ms ticks, the wall clock's seconds.
+double threadSeconds();
+
+// Work that grows from call to call: the median time of like steps (a cycle, a block) early
+// in a long run against late in it. Medians, so that a step the machine's load delays does not
+// count; a caller that finds growth looks again late in the run before it fails, so that a
+// stretch of the machine running slow does not count either.
+double medianOf(std::vector<double> times);
+// "" when a late step costs about what an early one did; otherwise the reason to fail.
+std::string growthFault(double early, double late, const char* step);
+// "one cycle: 12.0 µs early, 12.5 µs late".
+std::string costSummary(double early, double late, const char* step);
+// How many looks late in a run may find growth before it counts.
+constexpr int kGrowthLooks = 3;
 
 #ifdef _WIN32
 #define VALIDATE_PRINTF_FORMAT gnu_printf

@@ -1,17 +1,22 @@
 #include "tools/validate/child_process.h"
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
-#include <thread>
+#include <cstring>
 
 #ifdef _WIN32
 #define WIN32_LEAN_AND_MEAN
 #include <windows.h>
+
+#include <fstream>
 #else
+#include <errno.h>
 #include <fcntl.h>
+#include <poll.h>
 #include <signal.h>
 #include <spawn.h>
-#include <string.h>
+#include <sys/prctl.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -20,26 +25,48 @@ extern char** environ;
 
 namespace validate {
 
-std::string scratchPath(const char* what) {
-    static int serial = 0;
-#ifdef _WIN32
-    char folder[MAX_PATH + 1];
-    const DWORD length = GetTempPathA(sizeof folder, folder);
-    const std::string base =
-        length > 0 && length < sizeof folder ? std::string(folder, length) : ".\\";
-    const unsigned long process = GetCurrentProcessId();
-#else
-    const char* temp = getenv("TMPDIR");
-    const std::string base = std::string(temp != nullptr && *temp != '\0' ? temp : "/tmp") + "/";
-    const unsigned long process = static_cast<unsigned long>(getpid());
-#endif
-    return base + "varic-validate-" + std::to_string(process) + "-" + std::to_string(++serial) +
-           "-" + what;
+namespace {
+
+constexpr std::size_t kTailBytes = 64 * 1024;
+
+// Appends to `tail`, keeping its last kTailBytes.
+void keepTail(std::string& tail, const char* data, std::size_t size) {
+    tail.append(data, size);
+    if (tail.size() > 2 * kTailBytes) tail.erase(0, tail.size() - kTailBytes);
 }
+
+std::string secondsText(double seconds) {
+    char text[32];
+    std::snprintf(text, sizeof text, "%g", seconds);
+    return text;
+}
+
+}  // namespace
 
 #ifdef _WIN32
 
 namespace {
+
+// A fresh name for a scratch file in the system's temporary folder.
+std::string scratchPath(const char* what) {
+    static int serial = 0;
+    char folder[MAX_PATH + 1];
+    const DWORD length = GetTempPathA(sizeof folder, folder);
+    const std::string base =
+        length > 0 && length < sizeof folder ? std::string(folder, length) : ".\\";
+    return base + "varic-validate-" + std::to_string(GetCurrentProcessId()) + "-" +
+           std::to_string(++serial) + "-" + what;
+}
+
+// The end of a file's contents.
+std::string fileTail(const std::string& path) {
+    std::ifstream file(path, std::ios::binary);
+    std::string tail;
+    char chunk[8192];
+    while (file.read(chunk, sizeof chunk) || file.gcount() > 0)
+        keepTail(tail, chunk, static_cast<std::size_t>(file.gcount()));
+    return tail;
+}
 
 // One argument as the C runtime's command-line parser reads it back.
 std::string quoted(const std::string& word) {
@@ -64,6 +91,17 @@ LONG WINAPI endOnCrash(EXCEPTION_POINTERS* exception) {
     return EXCEPTION_EXECUTE_HANDLER;
 }
 
+// A job that ends every process in it when its last handle closes: with the run, or with
+// this process however it ends.
+HANDLE makeJob() {
+    HANDLE job = CreateJobObjectA(nullptr, nullptr);
+    if (job == nullptr) return nullptr;
+    JOBOBJECT_EXTENDED_LIMIT_INFORMATION limits{};
+    limits.BasicLimitInformation.LimitFlags = JOB_OBJECT_LIMIT_KILL_ON_JOB_CLOSE;
+    SetInformationJobObject(job, JobObjectExtendedLimitInformation, &limits, sizeof limits);
+    return job;
+}
+
 }  // namespace
 
 std::string selfExecutable() {
@@ -83,13 +121,13 @@ void endProcess(int status) {
     ExitProcess(static_cast<UINT>(status));
 }
 
-ChildEnd runChild(const std::vector<std::string>& command, const std::string& logPath,
-                  double timeoutSeconds) {
+ChildEnd runChild(const std::vector<std::string>& command, double timeoutSeconds,
+                  const StopRequest& stop) {
+    const std::string results = scratchPath("result");
+    const std::string logPath = scratchPath("log");
     std::string line;
-    for (const std::string& word : command) {
-        if (!line.empty()) line += ' ';
-        line += quoted(word);
-    }
+    for (const std::string& word : command) line += quoted(word) + ' ';
+    line += "--results " + quoted(results);
     SECURITY_ATTRIBUTES inherit{sizeof(SECURITY_ATTRIBUTES), nullptr, TRUE};
     HANDLE log = CreateFileA(logPath.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
                              &inherit, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
@@ -100,19 +138,42 @@ ChildEnd runChild(const std::vector<std::string>& command, const std::string& lo
     startup.hStdOutput = log;
     startup.hStdError = log;
     PROCESS_INFORMATION process{};
-    const BOOL started = CreateProcessA(nullptr, line.data(), nullptr, nullptr, TRUE, 0, nullptr,
-                                        nullptr, &startup, &process);
+    HANDLE job = makeJob();
+    // Suspended until it is in the job, so that nothing it starts escapes the job.
+    const BOOL started = CreateProcessA(nullptr, line.data(), nullptr, nullptr, TRUE,
+                                        CREATE_SUSPENDED, nullptr, nullptr, &startup, &process);
     if (log != INVALID_HANDLE_VALUE) CloseHandle(log);
-    if (!started)
-        return {false,
-                "could not be started (Windows error " + std::to_string(GetLastError()) + ")"};
-    ChildEnd end;
-    if (WaitForSingleObject(process.hProcess, static_cast<DWORD>(timeoutSeconds * 1000)) ==
-        WAIT_TIMEOUT) {
-        TerminateProcess(process.hProcess, 1);
+    if (!started) {
+        if (job != nullptr) CloseHandle(job);
+        std::remove(logPath.c_str());
+        ChildEnd end;
+        end.how = "could not be started (Windows error " + std::to_string(GetLastError()) + ")";
+        return end;
+    }
+    if (job != nullptr) AssignProcessToJobObject(job, process.hProcess);
+    ResumeThread(process.hThread);
+    const auto killAll = [&] {
+        if (job == nullptr || !TerminateJobObject(job, 1)) TerminateProcess(process.hProcess, 1);
         WaitForSingleObject(process.hProcess, INFINITE);
-        end.how = "timed out after " + std::to_string(static_cast<int>(timeoutSeconds)) + " s";
-    } else {
+    };
+
+    ChildEnd end;
+    const auto deadline =
+        std::chrono::steady_clock::now() + std::chrono::duration<double>(timeoutSeconds);
+    while (WaitForSingleObject(process.hProcess, 50) == WAIT_TIMEOUT) {
+        if (stop && stop() != 0) {
+            killAll();
+            end.stoppedBy = stop();
+            end.how = "stopped by a console interrupt";
+            break;
+        }
+        if (std::chrono::steady_clock::now() > deadline) {
+            killAll();
+            end.how = "timed out after " + secondsText(timeoutSeconds) + " s";
+            break;
+        }
+    }
+    if (end.how.empty()) {
         DWORD code = 0;
         GetExitCodeProcess(process.hProcess, &code);
         end.exitedCleanly = code == 0;
@@ -125,6 +186,11 @@ ChildEnd runChild(const std::vector<std::string>& command, const std::string& lo
     }
     CloseHandle(process.hThread);
     CloseHandle(process.hProcess);
+    if (job != nullptr) CloseHandle(job);  // ends whatever the child left running
+    end.results = fileTail(results);
+    end.output = fileTail(logPath);
+    std::remove(results.c_str());
+    std::remove(logPath.c_str());
     return end;
 }
 
@@ -134,47 +200,174 @@ std::string selfExecutable() {
     return "/proc/self/exe";
 }
 
-void prepareChildProcess() {}
+void prepareChildProcess() {
+    // Killed with its parent, even one killed outright; writing into the results channel
+    // after the parent is gone (SIGPIPE) ends it too.
+    prctl(PR_SET_PDEATHSIG, SIGKILL);
+}
 
 void endProcess(int status) {
     std::fflush(nullptr);
     _exit(status);
 }
 
-ChildEnd runChild(const std::vector<std::string>& command, const std::string& logPath,
-                  double timeoutSeconds) {
-    std::vector<char*> argv;
-    for (const std::string& word : command) argv.push_back(const_cast<char*>(word.c_str()));
-    argv.push_back(nullptr);
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, 1, logPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
-                                     0600);
-    posix_spawn_file_actions_adddup2(&actions, 1, 2);
-    pid_t child = 0;
-    const int error = posix_spawn(&child, argv[0], &actions, nullptr, argv.data(), environ);
-    posix_spawn_file_actions_destroy(&actions);
-    if (error != 0) return {false, std::string("could not be started: ") + strerror(error)};
+namespace {
 
+constexpr int kResultsDescriptor = 3;
+
+// Reads what is there without waiting; false once the writers are gone.
+bool drain(int descriptor, std::string& tail) {
+    char chunk[8192];
+    for (;;) {
+        const ssize_t got = read(descriptor, chunk, sizeof chunk);
+        if (got > 0) {
+            keepTail(tail, chunk, static_cast<std::size_t>(got));
+            continue;
+        }
+        return got < 0 && (errno == EAGAIN || errno == EINTR);
+    }
+}
+
+std::string signalText(int signal) {
+    const char* name = sigabbrev_np(signal);
+    return std::string("SIG") + (name != nullptr ? name : std::to_string(signal).c_str());
+}
+
+// A child in a process group of its own, with its results and output read through pipes, so
+// that nothing is left in the file system when anything ends it.
+class Spawned {
+public:
+    explicit Spawned(const std::vector<std::string>& command) {
+        int results[2];
+        int output[2];
+        if (pipe2(results, O_CLOEXEC) != 0) return;
+        if (pipe2(output, O_CLOEXEC) != 0) {
+            close(results[0]);
+            close(results[1]);
+            return;
+        }
+        std::vector<std::string> words = command;
+        words.insert(words.end(), {"--results", "/dev/fd/" + std::to_string(kResultsDescriptor)});
+        std::vector<char*> argv;
+        for (std::string& word : words) argv.push_back(word.data());
+        argv.push_back(nullptr);
+
+        posix_spawn_file_actions_t actions;
+        posix_spawn_file_actions_init(&actions);
+        posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
+        posix_spawn_file_actions_adddup2(&actions, output[1], 1);
+        posix_spawn_file_actions_adddup2(&actions, output[1], 2);
+        posix_spawn_file_actions_adddup2(&actions, results[1], kResultsDescriptor);
+        posix_spawnattr_t attributes;
+        posix_spawnattr_init(&attributes);
+        // Its own group, so that its helpers end with it; the signals this program catches
+        // back at their defaults, none blocked.
+        sigset_t none;
+        sigset_t caught;
+        sigemptyset(&none);
+        sigemptyset(&caught);
+        for (const int signal : {SIGHUP, SIGINT, SIGTERM, SIGPIPE}) sigaddset(&caught, signal);
+        posix_spawnattr_setpgroup(&attributes, 0);
+        posix_spawnattr_setsigmask(&attributes, &none);
+        posix_spawnattr_setsigdefault(&attributes, &caught);
+        posix_spawnattr_setflags(
+            &attributes, POSIX_SPAWN_SETPGROUP | POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF);
+        error_ = posix_spawn(&pid_, argv[0], &actions, &attributes, argv.data(), environ);
+        posix_spawnattr_destroy(&attributes);
+        posix_spawn_file_actions_destroy(&actions);
+        close(results[1]);
+        close(output[1]);
+        descriptors_[0] = results[0];
+        descriptors_[1] = output[0];
+        for (const int descriptor : descriptors_)
+            fcntl(descriptor, F_SETFL, fcntl(descriptor, F_GETFL) | O_NONBLOCK);
+        if (error_ != 0) pid_ = 0;
+    }
+    ~Spawned() {
+        endGroup();
+        if (pid_ > 0 && !reaped_) waitpid(pid_, nullptr, 0);
+        for (const int descriptor : descriptors_) {
+            if (descriptor >= 0) close(descriptor);
+        }
+    }
+    Spawned(const Spawned&) = delete;
+    Spawned& operator=(const Spawned&) = delete;
+
+    bool started() const { return pid_ > 0; }
+    int error() const { return error_; }
+
+    // Waits up to `milliseconds` for output or the child's end; true once it has ended, with
+    // its wait status in *status.
+    bool wait(int milliseconds, int* status, ChildEnd& end) {
+        pollfd watched[2];
+        for (int i = 0; i < 2; ++i) watched[i] = {descriptors_[i], POLLIN, 0};
+        poll(watched, 2, milliseconds);
+        read(end);
+        if (waitpid(pid_, status, WNOHANG) != pid_) return false;
+        reaped_ = true;
+        read(end);  // what it wrote just before it ended
+        return true;
+    }
+
+    // Kills the child and everything in its group, and waits for the child.
+    void kill() {
+        endGroup();
+        if (!reaped_) waitpid(pid_, nullptr, 0);
+        reaped_ = true;
+    }
+
+private:
+    void read(ChildEnd& end) {
+        std::string* tails[2] = {&end.results, &end.output};
+        for (int i = 0; i < 2; ++i) {
+            if (descriptors_[i] >= 0 && !drain(descriptors_[i], *tails[i])) {
+                close(descriptors_[i]);
+                descriptors_[i] = -1;
+            }
+        }
+    }
+    // The group outlives its leader while any helper it started is left in it.
+    void endGroup() {
+        if (pid_ > 0) ::kill(-pid_, SIGKILL);
+    }
+
+    pid_t pid_ = 0;
+    int error_ = 0;
+    bool reaped_ = false;
+    int descriptors_[2] = {-1, -1};
+};
+
+}  // namespace
+
+ChildEnd runChild(const std::vector<std::string>& command, double timeoutSeconds,
+                  const StopRequest& stop) {
+    Spawned child(command);
     ChildEnd end;
+    if (!child.started()) {
+        end.how = std::string("could not be started: ") + strerror(child.error());
+        return end;
+    }
     const auto deadline =
         std::chrono::steady_clock::now() + std::chrono::duration<double>(timeoutSeconds);
     int status = 0;
-    auto pause = std::chrono::microseconds(200);
-    while (waitpid(child, &status, WNOHANG) == 0) {
-        if (std::chrono::steady_clock::now() > deadline) {
-            kill(child, SIGKILL);
-            waitpid(child, &status, 0);
-            end.how = "timed out after " + std::to_string(static_cast<int>(timeoutSeconds)) + " s";
+    // Short waits at first: most checks end within milliseconds.
+    int pause = 1;
+    while (!child.wait(pause, &status, end)) {
+        pause = std::min(pause * 2, 50);
+        if (stop && stop() != 0) {
+            child.kill();
+            end.stoppedBy = stop();
+            end.how = "stopped by " + signalText(end.stoppedBy);
             return end;
         }
-        std::this_thread::sleep_for(pause);
-        pause = std::min(pause * 2, std::chrono::microseconds(20000));
+        if (std::chrono::steady_clock::now() > deadline) {
+            child.kill();
+            end.how = "timed out after " + secondsText(timeoutSeconds) + " s";
+            return end;
+        }
     }
     if (WIFSIGNALED(status)) {
-        const char* name = sigabbrev_np(WTERMSIG(status));
-        end.how = std::string("crashed (SIG") +
-                  (name != nullptr ? name : std::to_string(WTERMSIG(status)).c_str()) + ")";
+        end.how = "crashed (" + signalText(WTERMSIG(status)) + ")";
     } else if (WEXITSTATUS(status) != 0) {
         end.how = "exited with status " + std::to_string(WEXITSTATUS(status));
     } else {

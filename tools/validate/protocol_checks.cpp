@@ -31,8 +31,15 @@ Outcome entry(Context& context) {
     context.at("loading the binary");
     const vsthost::PluginLibrary& library = context.library();
     const bool modern = library.symbol("VSTPluginMain") != nullptr;
-    context.at("calling the entry");
-    Instance instance(context);
+    context.at("making an instance and closing it");
+    {
+        Instance instance(context);
+        // Which checks can run: those that process need a replacing routine.
+        std::string offers = "offers";
+        for (Precision precision : instance.precisions())
+            offers += std::string(" ") + precisionName(precision);
+        context.tell(offers);
+    }
     if (!modern) {
         return {Verdict::warn, "exports only the older name main, not VSTPluginMain"};
     }
@@ -58,6 +65,27 @@ Outcome versionFirst(Context& context) {
                        during.size(), during.size() == 1 ? "" : "s"));
 }
 
+// True when the 64-bit routine writes its outputs: a real routine, not the empty one that
+// a framework puts in every record.
+bool writesDoubleOutput(Instance& instance) {
+    if (instance.record().processReplacing == nullptr ||
+        (instance.record().flags & effFlagsCanReplacing) == 0) {
+        return false;  // hosts cannot process it at all; the check says so above
+    }
+    instance.start(44100.0f, 64, Precision::float32);
+    Channels<double> in(instance.inputs(), 64), out(instance.outputs(), 64);
+    fillSignal(in, 64, 2);
+    for (int c = 0; c < out.count(); ++c) out.fill(c, 0, 64, 7.0);
+    instance.process(in.at(), out.at(), 64);
+    instance.stop();
+    for (int c = 0; c < out.count(); ++c) {
+        for (int n = 0; n < 64; ++n) {
+            if (out.channel(c)[n] != 7.0) return true;
+        }
+    }
+    return false;
+}
+
 Outcome record(Context& context) {
     Instance instance(context);
     const AEffect& e = instance.record();
@@ -80,10 +108,18 @@ Outcome record(Context& context) {
         format("counts out of range: %d parameters, %d programs", e.numParams, e.numPrograms));
     require(e.initialDelay >= 0, format("negative initial delay %d", e.initialDelay));
     require(e.uniqueID != 0, "the unique ID is not set: hosts tell plug-ins apart by it");
-    return pass(format("flags 0x%X, %d in, %d out, %d parameter%s, %d program%s, ID %s, delay %d",
-                       e.flags, e.numInputs, e.numOutputs, e.numParams, e.numParams == 1 ? "" : "s",
-                       e.numPrograms, e.numPrograms == 1 ? "" : "s", fourChars(e.uniqueID).c_str(),
-                       e.initialDelay));
+    const std::string summary =
+        format("flags 0x%X, %d in, %d out, %d parameter%s, %d program%s, ID %s, delay %d", e.flags,
+               e.numInputs, e.numOutputs, e.numParams, e.numParams == 1 ? "" : "s", e.numPrograms,
+               e.numPrograms == 1 ? "" : "s", fourChars(e.uniqueID).c_str(), e.initialDelay);
+    if ((e.flags & effFlagsCanDoubleReplacing) == 0 && e.processDoubleReplacing != nullptr &&
+        writesDoubleOutput(instance)) {
+        return {Verdict::warn,
+                "processDoubleReplacing writes output, but effFlagsCanDoubleReplacing is not "
+                "set: hosts will never call it (" +
+                    summary + ")"};
+    }
+    return pass(summary);
 }
 
 // The text a request writes into a large buffer; throws when it is not terminated, printable
@@ -276,7 +312,7 @@ Outcome hostRequests(Context& context) {
     clearSentRequests();
     {
         Instance instance(context);
-        const Precision precision = instance.precisions().front();
+        const Precision precision = instance.firstPrecision();
         instance.start(44100.0f, 256, precision);
         context.at("processing on a second thread while the first sends requests");
         std::thread audio([&] {
@@ -317,10 +353,11 @@ Outcome hostRequests(Context& context) {
 
 // ---- lifecycle --------------------------------------------------------------------------------
 
-// Makes an instance, takes it through one block of audio, and ends it.
-void oneLife(Context& context) {
+// Makes an instance, takes it through one block of audio, and ends it: switched off first,
+// as a host does while it runs, or closed while switched on, as a host that quits does.
+void oneLife(Context& context, bool closeRunning = false) {
     Instance instance(context);
-    const Precision precision = instance.precisions().front();
+    const Precision precision = instance.firstPrecision();
     instance.start(44100.0f, 64, precision);
     if (precision == Precision::float32) {
         Channels<float> in(instance.inputs(), 64), out(instance.outputs(), 64);
@@ -331,31 +368,67 @@ void oneLife(Context& context) {
         fillSignal(in, 64, 1);
         instance.process(in.at(), out.at(), 64);
     }
+    if (closeRunning) instance.closeRunning();
 }
 
-Outcome openClose(Context& context) {
-    const int cycles = context.quick() ? 200 : 2000;
-    context.at("the first instances");
-    for (int i = 0; i < 10; ++i) oneLife(context);  // what a plug-in sets up once, on first use
-    const long long before = liveHeapBytes();
-    for (int i = 0; i < cycles; ++i) {
-        if (i % 100 == 0) context.at(format("open/close cycle %d", i));
-        oneLife(context);
+// Times `count` calls of `step` into `times`, in the thread's processor time.
+template <class Step>
+void timeSteps(int count, std::vector<double>& times, const Step& step) {
+    for (int i = 0; i < count; ++i) {
+        const double started = threadSeconds();
+        step(i);
+        times.push_back(threadSeconds() - started);
     }
+}
+
+// Open/close cycles, after 10 to warm up: the heap must not grow, and a cycle late in the run
+// must not cost more than one early in it.
+Outcome cycles(Context& context, bool closeRunning, const char* what) {
+    const int cycles = context.quick() ? 200 : 2000;
+    const int window = std::max(cycles / 10, 50);  // the cycles early and late compared
+    context.at("the first instances");
+    for (int i = 0; i < 10; ++i) oneLife(context, closeRunning);  // set up once, on first use
+    std::vector<double> times;
+    times.reserve(static_cast<std::size_t>(cycles));  // no allocation of ours in the count
+    const long long before = liveHeapBytes();
+    timeSteps(cycles, times, [&](int i) {
+        if (i % 100 == 0) context.at(format("%s cycle %d", what, i));
+        oneLife(context, closeRunning);
+    });
     const long long growth = liveHeapBytes() - before;
+    const double early = medianOf({times.begin(), times.begin() + window});
+    double late = medianOf({times.end() - window, times.end()});
+    const std::string step = format("one %s cycle", what);
+    for (int look = 1; look < kGrowthLooks && !growthFault(early, late, "").empty(); ++look) {
+        context.at(format("%s cycles, looking again at their cost", what));
+        std::vector<double> again;
+        timeSteps(window, again, [&](int) { oneLife(context, closeRunning); });
+        late = std::min(late, medianOf(again));
+    }
+    const std::string grew = growthFault(early, late, step.c_str());
+    if (!grew.empty()) throw CheckFailed(grew);
     if (before < 0) {
         return {Verdict::info,
-                format("%d open/process/close cycles without a crash; heap growth is not "
-                       "measured in this build",
-                       cycles)};
+                format("%d %s cycles without a crash; heap growth is not measured in this build",
+                       cycles, what)};
     }
     if (growth >= cycles) {
         throw CheckFailed(
-            format("the heap grew by %lld bytes over %d open/close cycles (%.0f per instance): "
-                   "a leak",
-                   growth, cycles, static_cast<double>(growth) / cycles));
+            format("the heap grew by %lld bytes over %d %s cycles (%.0f per "
+                   "instance): a leak",
+                   growth, cycles, what, static_cast<double>(growth) / cycles));
     }
-    return pass(format("%d open/process/close cycles, heap %+lld bytes", cycles, growth));
+    return pass(format("%d %s cycles, heap %+lld bytes; %s", cycles, what, growth,
+                       costSummary(early, late, "one cycle").c_str()));
+}
+
+Outcome openClose(Context& context) {
+    return cycles(context, false, "open/process/close");
+}
+
+// Hosts that quit close their effects without switching them off first.
+Outcome closeWhileOn(Context& context) {
+    return cycles(context, true, "open/process/close-while-on");
 }
 
 Outcome manyInstances(Context& context) {
@@ -364,7 +437,7 @@ Outcome manyInstances(Context& context) {
     for (int i = 0; i < count; ++i) {
         context.at(format("instance %d of %d", i + 1, count));
         instances.push_back(std::make_unique<Instance>(context));
-        instances.back()->start(48000.0f, 128, instances.back()->precisions().front());
+        instances.back()->start(48000.0f, 128, instances.back()->firstPrecision());
     }
     context.at("processing in every instance");
     for (auto& instance : instances) {
@@ -382,6 +455,24 @@ Outcome manyInstances(Context& context) {
     return pass(format("%d instances alive at once, processed and closed out of order", count));
 }
 
+// The median time of 32 blocks of 256 frames at 44.1 kHz, switched on for them and off after.
+double blockCost(Instance& instance, Precision precision) {
+    instance.start(44100.0f, 256, precision);
+    Channels<float> in32(instance.inputs(), 256), out32(instance.outputs(), 256);
+    Channels<double> in64(instance.inputs(), 256), out64(instance.outputs(), 256);
+    fillSignal(in32, 256, 9);
+    fillSignal(in64, 256, 9);
+    std::vector<double> times;
+    timeSteps(32, times, [&](int) {
+        if (precision == Precision::float32)
+            instance.process(in32.at(), out32.at(), 256);
+        else
+            instance.process(in64.at(), out64.at(), 256);
+    });
+    instance.stop();
+    return medianOf(times);
+}
+
 Outcome stateChanges(Context& context) {
     Instance instance(context);
     std::mt19937 random(7);
@@ -392,7 +483,10 @@ Outcome stateChanges(Context& context) {
     Channels<double> in64(instance.inputs(), maxBlock), out64(instance.outputs(), maxBlock);
     fillSignal(in32, maxBlock, 3);
     fillSignal(in64, maxBlock, 3);
+    instance.firstPrecision();  // throws when there is none
     const std::vector<Precision> precisions = instance.precisions();
+    context.at("the cost of a block before the changes");
+    const double early = blockCost(instance, precisions.front());
     bool on = false;
     int block = maxBlock;
     const int params = instance.record().numParams;
@@ -448,23 +542,33 @@ Outcome stateChanges(Context& context) {
             }
         }
     }
+    context.at("the cost of a block after the changes");
+    if (on) instance.plugin().suspend();
+    double late = blockCost(instance, precisions.front());
+    for (int look = 1; look < kGrowthLooks && !growthFault(early, late, "").empty(); ++look)
+        late = std::min(late, blockCost(instance, precisions.front()));
+    const char* const step = "one block of 256 frames";
+    const std::string grew = growthFault(early, late, step);
+    if (!grew.empty()) throw CheckFailed(grew + format(" (after %d changes)", steps));
     return pass(
-        format("%d switches, rate and block-size changes and blocks in random order, output finite",
-               steps));
+        format("%d switches, rate and block-size changes and blocks in random order, "
+               "output finite; %s",
+               steps, costSummary(early, late, step).c_str()));
 }
 
 }  // namespace
 
 void addProtocolChecks(std::vector<Check>& checks) {
     checks.insert(checks.end(), {
-                                    {"loading", "entry", entry},
-                                    {"loading", "version-first", versionFirst},
-                                    {"loading", "record", record},
-                                    {"loading", "names", names},
-                                    {"requests", "every-request", everyRequest},
-                                    {"requests", "text-answers", textAnswers},
+                                    {"loading", "entry", entry, false},
+                                    {"loading", "version-first", versionFirst, false},
+                                    {"loading", "record", record, false},
+                                    {"loading", "names", names, false},
+                                    {"requests", "every-request", everyRequest, false},
+                                    {"requests", "text-answers", textAnswers, false},
                                     {"requests", "host-requests", hostRequests},
                                     {"lifecycle", "open-close", openClose},
+                                    {"lifecycle", "close-while-on", closeWhileOn},
                                     {"lifecycle", "many-instances", manyInstances},
                                     {"lifecycle", "state-changes", stateChanges},
                                 });

@@ -17,7 +17,7 @@ struct Counter {
     std::atomic<const char*> first{nullptr};
     std::atomic<std::size_t> firstSize{0};
 };
-Counter counters[3];
+Counter counters[5];
 
 // Called from inside the hooks: no allocation, no lock, no I/O here.
 inline void note(WatchKind kind, const char* function, std::size_t size = 0) {
@@ -144,6 +144,42 @@ DWORD WINAPI hookWaitForSingleObject(HANDLE object, DWORD milliseconds) {
     note(WatchKind::lock, "WaitForSingleObject");
     return VALIDATE_REAL(hookWaitForSingleObject)(object, milliseconds);
 }
+void WINAPI hookSleep(DWORD milliseconds) {
+    note(WatchKind::sleep, "Sleep");
+    VALIDATE_REAL(hookSleep)(milliseconds);
+}
+DWORD WINAPI hookSleepEx(DWORD milliseconds, BOOL alertable) {
+    note(WatchKind::sleep, "SleepEx");
+    return VALIDATE_REAL(hookSleepEx)(milliseconds, alertable);
+}
+HANDLE WINAPI hookCreateThread(LPSECURITY_ATTRIBUTES security, SIZE_T stack,
+                               LPTHREAD_START_ROUTINE start, LPVOID argument, DWORD flags,
+                               LPDWORD id) {
+    note(WatchKind::spawn, "CreateThread");
+    return VALIDATE_REAL(hookCreateThread)(security, stack, start, argument, flags, id);
+}
+uintptr_t __cdecl hookBeginThreadEx(void* security, unsigned stack,
+                                    unsigned(__stdcall* start)(void*), void* argument,
+                                    unsigned flags, unsigned* id) {
+    note(WatchKind::spawn, "_beginthreadex");
+    return VALIDATE_REAL(hookBeginThreadEx)(security, stack, start, argument, flags, id);
+}
+BOOL WINAPI hookCreateProcessA(LPCSTR application, LPSTR line, LPSECURITY_ATTRIBUTES process,
+                               LPSECURITY_ATTRIBUTES thread, BOOL inherit, DWORD flags,
+                               LPVOID environment, LPCSTR folder, LPSTARTUPINFOA startup,
+                               LPPROCESS_INFORMATION information) {
+    note(WatchKind::spawn, "CreateProcessA");
+    return VALIDATE_REAL(hookCreateProcessA)(application, line, process, thread, inherit, flags,
+                                             environment, folder, startup, information);
+}
+BOOL WINAPI hookCreateProcessW(LPCWSTR application, LPWSTR line, LPSECURITY_ATTRIBUTES process,
+                               LPSECURITY_ATTRIBUTES thread, BOOL inherit, DWORD flags,
+                               LPVOID environment, LPCWSTR folder, LPSTARTUPINFOW startup,
+                               LPPROCESS_INFORMATION information) {
+    note(WatchKind::spawn, "CreateProcessW");
+    return VALIDATE_REAL(hookCreateProcessW)(application, line, process, thread, inherit, flags,
+                                             environment, folder, startup, information);
+}
 HANDLE WINAPI hookCreateFileA(LPCSTR name, DWORD access, DWORD share,
                               LPSECURITY_ATTRIBUTES security, DWORD disposition, DWORD flags,
                               HANDLE model) {
@@ -211,6 +247,12 @@ const ImportHook kImportHooks[] = {
     VALIDATE_HOOK_ROW("AcquireSRWLockExclusive", hookAcquireSRWLockExclusive),
     VALIDATE_HOOK_ROW("AcquireSRWLockShared", hookAcquireSRWLockShared),
     VALIDATE_HOOK_ROW("WaitForSingleObject", hookWaitForSingleObject),
+    VALIDATE_HOOK_ROW("Sleep", hookSleep),
+    VALIDATE_HOOK_ROW("SleepEx", hookSleepEx),
+    VALIDATE_HOOK_ROW("CreateThread", hookCreateThread),
+    VALIDATE_HOOK_ROW("_beginthreadex", hookBeginThreadEx),
+    VALIDATE_HOOK_ROW("CreateProcessA", hookCreateProcessA),
+    VALIDATE_HOOK_ROW("CreateProcessW", hookCreateProcessW),
     VALIDATE_HOOK_ROW("CreateFileA", hookCreateFileA),
     VALIDATE_HOOK_ROW("CreateFileW", hookCreateFileW),
     VALIDATE_HOOK_ROW("WriteFile", hookWriteFile),
@@ -293,8 +335,11 @@ long long liveHeapBytes() {
 #include <malloc.h>
 #include <pthread.h>
 #include <semaphore.h>
+#include <spawn.h>
 #include <stdarg.h>
 #include <stdio.h>
+#include <stdlib.h>
+#include <time.h>
 #include <unistd.h>
 
 #define VALIDATE_HOOK extern "C" __attribute__((visibility("default")))
@@ -307,6 +352,7 @@ template <class Function>
 Function next(std::atomic<void*>& cache, const char* name) {
     void* found = cache.load(std::memory_order_relaxed);
     if (found == nullptr) {
+        const validate::UnwatchedScope lookUp;  // the lookup's own allocation is the host's
         found = dlsym(RTLD_NEXT, name);
         cache.store(found, std::memory_order_relaxed);
     }
@@ -344,6 +390,75 @@ VALIDATE_HOOK int sem_wait(sem_t* semaphore) {
     validate::note(validate::WatchKind::lock, "sem_wait");
     VALIDATE_NEXT(sem_wait);
     return real(semaphore);
+}
+
+// Sleeping, and starting threads or processes: a processing call that waits on the clock, or
+// on the system to make a thread or a process, misses its deadline.
+VALIDATE_HOOK int nanosleep(const struct timespec* duration, struct timespec* left) {
+    validate::note(validate::WatchKind::sleep, "nanosleep");
+    VALIDATE_NEXT(nanosleep);
+    return real(duration, left);
+}
+VALIDATE_HOOK int clock_nanosleep(clockid_t clock, int flags, const struct timespec* duration,
+                                  struct timespec* left) {
+    validate::note(validate::WatchKind::sleep, "clock_nanosleep");
+    VALIDATE_NEXT(clock_nanosleep);
+    return real(clock, flags, duration, left);
+}
+VALIDATE_HOOK int usleep(useconds_t microseconds) {
+    validate::note(validate::WatchKind::sleep, "usleep");
+    VALIDATE_NEXT(usleep);
+    return real(microseconds);
+}
+VALIDATE_HOOK unsigned sleep(unsigned seconds) {
+    validate::note(validate::WatchKind::sleep, "sleep");
+    VALIDATE_NEXT(sleep);
+    return real(seconds);
+}
+VALIDATE_HOOK pid_t fork() {
+    validate::note(validate::WatchKind::spawn, "fork");
+    const validate::UnwatchedScope inside;  // what it allocates is part of the one fault
+    VALIDATE_NEXT(fork);
+    return real();
+}
+// vfork's child may not return from the function that called it, so it cannot be forwarded
+// from a hook; fork is what vfork may always be.
+VALIDATE_HOOK pid_t vfork() {
+    validate::note(validate::WatchKind::spawn, "vfork");
+    const validate::UnwatchedScope inside;  // what it allocates is part of the one fault
+    VALIDATE_NEXT(fork);
+    return real();
+}
+VALIDATE_HOOK int posix_spawn(pid_t* pid, const char* path,
+                              const posix_spawn_file_actions_t* actions,
+                              const posix_spawnattr_t* attributes, char* const argv[],
+                              char* const envp[]) {
+    validate::note(validate::WatchKind::spawn, "posix_spawn");
+    const validate::UnwatchedScope inside;  // what it allocates is part of the one fault
+    VALIDATE_NEXT(posix_spawn);
+    return real(pid, path, actions, attributes, argv, envp);
+}
+VALIDATE_HOOK int posix_spawnp(pid_t* pid, const char* file,
+                               const posix_spawn_file_actions_t* actions,
+                               const posix_spawnattr_t* attributes, char* const argv[],
+                               char* const envp[]) {
+    validate::note(validate::WatchKind::spawn, "posix_spawnp");
+    const validate::UnwatchedScope inside;  // what it allocates is part of the one fault
+    VALIDATE_NEXT(posix_spawnp);
+    return real(pid, file, actions, attributes, argv, envp);
+}
+VALIDATE_HOOK int system(const char* command) {
+    validate::note(validate::WatchKind::spawn, "system");
+    const validate::UnwatchedScope inside;  // what it allocates is part of the one fault
+    VALIDATE_NEXT(system);
+    return real(command);
+}
+VALIDATE_HOOK int pthread_create(pthread_t* thread, const pthread_attr_t* attributes,
+                                 void* (*start)(void*), void* argument) {
+    validate::note(validate::WatchKind::spawn, "pthread_create");
+    const validate::UnwatchedScope inside;  // what it allocates is part of the one fault
+    VALIDATE_NEXT(pthread_create);
+    return real(thread, attributes, start, argument);
 }
 
 // File and console I/O: the system calls' wrappers and the stdio functions a library calls

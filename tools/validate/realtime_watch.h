@@ -1,18 +1,18 @@
 #pragma once
 // Watches what a plug-in does inside its processing calls: heap allocation and release, locks,
-// and file or console I/O. The hooks sit in the validator's own process, which the plug-in is
-// loaded into: on Linux the executable defines the C library's allocation, lock and I/O
-// functions, which every library then binds to, and forwards them (under a sanitizer, its
-// allocation hooks take the allocator's place). On Windows the plug-in's own imports from
-// system DLLs are pointed at hooks once it is loaded (watchLibrary). Only calls on a thread
-// that is inside a ProcessingScope are counted.
+// file or console I/O, sleeping, and starting threads or processes. The hooks sit in the
+// validator's own process, which the plug-in is loaded into: on Linux the executable defines the C
+// library's allocation, lock and I/O functions, which every library then binds to, and forwards
+// them (under a sanitizer, its allocation hooks take the allocator's place). On Windows the
+// plug-in's own imports from system DLLs are pointed at hooks once it is loaded (watchLibrary).
+// Only calls on a thread that is inside a ProcessingScope are counted.
 
 #include <cstddef>
 #include <string>
 
 namespace validate {
 
-enum class WatchKind { allocation, lock, io };
+enum class WatchKind { allocation, lock, io, sleep, spawn };
 
 // Hooks the library that holds this address (Windows); Linux's hooks see every library.
 void watchLibrary(const void* addressInIt);

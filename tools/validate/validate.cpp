@@ -1,5 +1,6 @@
 #include "tools/validate/validate.h"
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <fstream>
@@ -129,7 +130,7 @@ const char* verdictName(Verdict verdict) {
     return "?";
 }
 
-// In the child: runs one check and writes "result VERDICT detail" to the results file.
+// In the child: runs one check and writes "result VERDICT detail" to the results channel.
 int runInChild(const Options& options) {
     prepareChildProcess();
     std::FILE* results = std::fopen(options.results.c_str(), "w");
@@ -158,78 +159,230 @@ int runInChild(const Options& options) {
     return 3;
 }
 
-// The first line of the child's own output (a sanitizer's report, an assertion), if any.
-std::string firstLine(const std::string& path) {
-    std::ifstream log(path);
-    for (std::string line; std::getline(log, line);) {
-        if (line.find_first_not_of(" \t\r") != std::string::npos) return line.substr(0, 160);
+// The last few lines of the child's own output: a crash report (the C library's, a
+// sanitizer's summary) comes last, after whatever banner the plug-in printed first.
+std::string lastLines(const std::string& output) {
+    std::vector<std::string> lines;
+    std::istringstream stream(output);
+    for (std::string line; std::getline(stream, line);) {
+        if (line.find_first_not_of(" \t\r") == std::string::npos) continue;
+        if (!line.empty() && line.back() == '\r') line.pop_back();
+        lines.push_back(line.size() > 200 ? line.substr(0, 200) + "..." : line);
     }
-    return "";
+    std::string text;
+    for (std::size_t i = lines.size() > 3 ? lines.size() - 3 : 0; i < lines.size(); ++i)
+        text += (text.empty() ? "" : " | ") + lines[i];
+    return text;
+}
+
+// What a child reported, read from its results channel.
+struct ChildReport {
+    Outcome outcome{Verdict::fail, ""};
+    bool haveResult = false;
+    std::string at;            // the case it was in
+    std::string call;          // the request or call it was in, if it had not returned
+    std::string cause;         // what its crash handler found
+    std::string offers = "?";  // the precisions the instance offered ("" none; "?" not told)
+};
+
+ChildReport readReport(const std::string& results) {
+    ChildReport report;
+    std::istringstream lines(results);
+    for (std::string line; std::getline(lines, line);) {
+        if (line.rfind("at ", 0) == 0) {
+            report.at = line.substr(3);
+            report.call.clear();
+        } else if (line.rfind("in ", 0) == 0) {
+            report.call = line.substr(3);
+        } else if (line == "out") {
+            report.call.clear();
+        } else if (line.rfind("cause ", 0) == 0) {
+            report.cause = line.substr(6);
+        } else if (line.rfind("offers", 0) == 0) {
+            report.offers = line.size() > 7 ? line.substr(7) : "";
+        } else if (line.rfind("result ", 0) == 0 && line.size() >= 11) {
+            const std::string verdict = line.substr(7, 4);
+            report.outcome.verdict = verdict == "PASS"   ? Verdict::pass
+                                     : verdict == "WARN" ? Verdict::warn
+                                     : verdict == "INFO" ? Verdict::info
+                                                         : Verdict::fail;
+            report.outcome.detail = line.size() > 12 ? line.substr(12) : "";
+            report.haveResult = true;
+        }
+    }
+    return report;
+}
+
+ChildReport runInParent(const Check& check, const Options& options,
+                        const std::vector<std::string>& self, const StopRequest& stop) {
+    std::vector<std::string> command = self;
+    command.insert(command.end(), {options.plugin, "--child", fullName(check)});
+    if (options.quick) command.push_back("--quick");
+    const ChildEnd end = runChild(command, options.timeout, stop);
+    if (end.stoppedBy != 0) throw Interrupted(end.stoppedBy);
+    if (stop && stop() != 0) throw Interrupted(stop());
+
+    ChildReport report = readReport(end.results);
+    if (!end.exitedCleanly || !report.haveResult) {
+        Outcome& outcome = report.outcome;
+        outcome.verdict = Verdict::fail;
+        outcome.detail = end.how.empty() ? "ended without a result" : end.how;
+        if (!report.cause.empty()) outcome.detail += ": " + report.cause;
+        if (report.haveResult) {
+            outcome.detail += " after its result";
+        } else {
+            if (!report.call.empty()) outcome.detail += " in " + report.call;
+            if (!report.at.empty())
+                outcome.detail += (report.call.empty() ? " at " : ", at ") + report.at;
+        }
+        const std::string said = lastLines(end.output);
+        if (!said.empty()) outcome.detail += "; it printed: " + said;
+    }
+    return report;
+}
+
+// Text as a JSON string: always valid UTF-8, whatever bytes a plug-in gave (a name in
+// Latin-1, a cut sequence); each byte that is not part of a valid UTF-8 sequence becomes
+// U+FFFD.
+std::string jsonText(const std::string& text) {
+    std::string out = "\"";
+    const auto byte = [&](std::size_t i) { return static_cast<unsigned char>(text[i]); };
+    for (std::size_t i = 0; i < text.size();) {
+        const unsigned char c = byte(i);
+        if (c == '"' || c == '\\') {
+            out += '\\';
+            out += static_cast<char>(c);
+            ++i;
+            continue;
+        }
+        if (c < 0x20 || c == 0x7F) {
+            out += format("\\u%04x", c);
+            ++i;
+            continue;
+        }
+        if (c < 0x80) {
+            out += static_cast<char>(c);
+            ++i;
+            continue;
+        }
+        // The length of the sequence and the range its second byte must be in (no overlong
+        // forms, no surrogates, nothing past U+10FFFF).
+        std::size_t length = 0;
+        unsigned char low = 0x80, high = 0xBF;
+        if (c >= 0xC2 && c <= 0xDF) {
+            length = 2;
+        } else if (c >= 0xE0 && c <= 0xEF) {
+            length = 3;
+            if (c == 0xE0) low = 0xA0;
+            if (c == 0xED) high = 0x9F;
+        } else if (c >= 0xF0 && c <= 0xF4) {
+            length = 4;
+            if (c == 0xF0) low = 0x90;
+            if (c == 0xF4) high = 0x8F;
+        }
+        bool valid =
+            length > 0 && i + length <= text.size() && byte(i + 1) >= low && byte(i + 1) <= high;
+        for (std::size_t k = 2; valid && k < length; ++k)
+            valid = byte(i + k) >= 0x80 && byte(i + k) <= 0xBF;
+        if (valid) {
+            out.append(text, i, length);
+            i += length;
+        } else {
+            out += "\xEF\xBF\xBD";
+            ++i;
+        }
+    }
+    return out + "\"";
 }
 
 struct Reported {
-    const Check* check;
+    std::string group;
+    std::string name;
     Outcome outcome;
 };
 
-Outcome runInParent(const Check& check, const Options& options,
-                    const std::vector<std::string>& self) {
-    const std::string results = scratchPath("result");
-    const std::string log = scratchPath("log");
-    std::vector<std::string> command = self;
-    command.insert(command.end(),
-                   {options.plugin, "--child", fullName(check), "--results", results});
-    if (options.quick) command.push_back("--quick");
-    const ChildEnd end = runChild(command, log, options.timeout);
-
-    std::string at;
-    Outcome outcome{Verdict::fail, ""};
-    bool haveResult = false;
-    std::ifstream file(results);
-    for (std::string line; std::getline(file, line);) {
-        if (line.rfind("at ", 0) == 0) at = line.substr(3);
-        if (line.rfind("result ", 0) == 0 && line.size() >= 11) {
-            const std::string verdict = line.substr(7, 4);
-            outcome.verdict = verdict == "PASS"   ? Verdict::pass
-                              : verdict == "WARN" ? Verdict::warn
-                              : verdict == "INFO" ? Verdict::info
-                                                  : Verdict::fail;
-            outcome.detail = line.size() > 12 ? line.substr(12) : "";
-            haveResult = true;
+// The run's lines or its JSON object.
+class Report {
+public:
+    explicit Report(const Options& options) : options_(options) {
+        if (!options.json && !options.quiet) {
+            std::printf("validating %s%s\n", options.plugin.c_str(),
+                        options.quick ? " (quick)" : "");
+            std::fflush(stdout);
         }
     }
-    file.close();
-    if (!end.exitedCleanly || !haveResult) {
-        outcome.verdict = Verdict::fail;
-        outcome.detail = (end.how.empty() ? "ended without a result" : end.how) +
-                         (haveResult   ? " after its result"
-                          : at.empty() ? ""
-                                       : " at " + at);
-        const std::string said = firstLine(log);
-        if (!said.empty()) outcome.detail += "; it printed: " + said;
+    void add(const Check& check, const Outcome& outcome) {
+        ++counts_[static_cast<int>(outcome.verdict)];
+        reported_.push_back({check.group, check.name, outcome});
+        if (!options_.json && !(options_.quiet && (outcome.verdict == Verdict::pass ||
+                                                   outcome.verdict == Verdict::info))) {
+            std::printf("%s  %-34s %s\n", verdictName(outcome.verdict), fullName(check).c_str(),
+                        outcome.detail.c_str());
+            std::fflush(stdout);
+        }
     }
-    std::remove(results.c_str());
-    std::remove(log.c_str());
-    return outcome;
-}
+    // Checks that could not run, said once.
+    void skip(const std::vector<const Check*>& checks, const std::string& why) {
+        if (checks.empty()) return;
+        skipped_ = checks;
+        skipReason_ = why;
+        if (!options_.json) {
+            std::printf("SKIP  %-34s %s\n",
+                        format("%zu check%s", checks.size(), checks.size() == 1 ? "" : "s").c_str(),
+                        why.c_str());
+        }
+    }
+    int finish(double seconds) const {
+        if (options_.json) {
+            printJson(seconds);
+        } else {
+            std::printf("summary: %d PASS, %d WARN, %d FAIL, %d INFO%s in %.1f s\n", counts_[0],
+                        counts_[1], counts_[2], counts_[3],
+                        skipped_.empty() ? "" : format(", %zu SKIP", skipped_.size()).c_str(),
+                        seconds);
+        }
+        return counts_[static_cast<int>(Verdict::fail)] > 0 ? 1 : 0;
+    }
 
-std::string jsonText(const std::string& text) {
-    std::string out = "\"";
-    for (unsigned char c : text) {
-        if (c == '"' || c == '\\')
-            out += '\\', out += static_cast<char>(c);
-        else if (c < 0x20)
-            out += format("\\u%04x", c);
-        else
-            out += static_cast<char>(c);
+private:
+    void printJson(double seconds) const {
+        std::printf("{\n  \"plugin\": %s,\n  \"quick\": %s,\n  \"checks\": [\n",
+                    jsonText(options_.plugin).c_str(), options_.quick ? "true" : "false");
+        for (std::size_t i = 0; i < reported_.size(); ++i) {
+            const Reported& r = reported_[i];
+            std::printf(
+                "    {\"group\": %s, \"check\": %s, \"verdict\": \"%s\", \"detail\": %s}%s\n",
+                jsonText(r.group).c_str(), jsonText(r.name).c_str(), verdictName(r.outcome.verdict),
+                jsonText(r.outcome.detail).c_str(), i + 1 < reported_.size() ? "," : "");
+        }
+        std::printf("  ],\n  \"skipped\": [");
+        for (std::size_t i = 0; i < skipped_.size(); ++i) {
+            std::printf("%s%s", i == 0 ? "" : ", ", jsonText(fullName(*skipped_[i])).c_str());
+        }
+        std::printf("],\n");
+        if (!skipped_.empty())
+            std::printf("  \"skipped because\": %s,\n", jsonText(skipReason_).c_str());
+        std::printf(
+            "  \"summary\": {\"pass\": %d, \"warn\": %d, \"fail\": %d, \"info\": %d, "
+            "\"skip\": %zu},\n  \"seconds\": %.1f\n}\n",
+            counts_[0], counts_[1], counts_[2], counts_[3], skipped_.size(), seconds);
     }
-    return out + "\"";
+
+    const Options& options_;
+    std::vector<Reported> reported_;
+    std::vector<const Check*> skipped_;
+    std::string skipReason_;
+    int counts_[4] = {0, 0, 0, 0};
+};
+
+const Check& entryCheck() {
+    return allChecks().front();  // loading/entry
 }
 
 }  // namespace
 
 int runValidate(const std::vector<std::string>& words, const std::vector<std::string>& self,
-                const std::string& defaultPlugin) {
+                const std::string& defaultPlugin, const StopRequest& stop) {
     Options options = parse(words, defaultPlugin);
     if (!options.child.empty()) return runInChild(options);
     const std::vector<Check> checks = selected(options.only);
@@ -243,44 +396,34 @@ int runValidate(const std::vector<std::string>& words, const std::vector<std::st
     }
 
     const auto started = std::chrono::steady_clock::now();
-    if (!options.json && !options.quiet)
-        std::printf("validating %s%s\n", options.plugin.c_str(), options.quick ? " (quick)" : "");
-    std::vector<Reported> reported;
-    int counts[4] = {0, 0, 0, 0};
+    Report report(options);
+    // Loading first, whatever was chosen: every other check needs an instance, and a binary
+    // that does not load, or hangs loading, would otherwise cost each check its time limit to
+    // say the same thing.
+    const auto isEntry = [](const Check& check) {
+        return fullName(check) == fullName(entryCheck());
+    };
+    const ChildReport loading = runInParent(entryCheck(), options, self, stop);
+    const bool loads = loading.outcome.verdict != Verdict::fail;
+    const bool processes = loads && !loading.offers.empty();
+    if (!loads || std::any_of(checks.begin(), checks.end(), isEntry))
+        report.add(entryCheck(), loading.outcome);
+    std::vector<const Check*> skipped;
     for (const Check& check : checks) {
-        const Outcome outcome = runInParent(check, options, self);
-        ++counts[static_cast<int>(outcome.verdict)];
-        reported.push_back({&check, outcome});
-        if (!options.json && !(options.quiet && (outcome.verdict == Verdict::pass ||
-                                                 outcome.verdict == Verdict::info))) {
-            std::printf("%s  %-34s %s\n", verdictName(outcome.verdict), fullName(check).c_str(),
-                        outcome.detail.c_str());
-            std::fflush(stdout);
-        }
+        if (isEntry(check)) continue;
+        if (!loads || (check.processes && !processes))
+            skipped.push_back(&check);
+        else
+            report.add(check, runInParent(check, options, self, stop).outcome);
     }
+    report.skip(skipped, !loads ? "not run: they need an instance, and loading failed"
+                                : "not run: they process audio, and the effect offers no "
+                                  "replacing processing (effFlagsCanReplacing with "
+                                  "processReplacing, or effFlagsCanDoubleReplacing with "
+                                  "processDoubleReplacing)");
     const double seconds =
         std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
-
-    if (options.json) {
-        std::printf("{\n  \"plugin\": %s,\n  \"quick\": %s,\n  \"checks\": [\n",
-                    jsonText(options.plugin).c_str(), options.quick ? "true" : "false");
-        for (std::size_t i = 0; i < reported.size(); ++i) {
-            const Reported& r = reported[i];
-            std::printf(
-                "    {\"group\": %s, \"check\": %s, \"verdict\": \"%s\", \"detail\": %s}%s\n",
-                jsonText(r.check->group).c_str(), jsonText(r.check->name).c_str(),
-                verdictName(r.outcome.verdict), jsonText(r.outcome.detail).c_str(),
-                i + 1 < reported.size() ? "," : "");
-        }
-        std::printf(
-            "  ],\n  \"summary\": {\"pass\": %d, \"warn\": %d, \"fail\": %d, \"info\": %d},\n"
-            "  \"seconds\": %.1f\n}\n",
-            counts[0], counts[1], counts[2], counts[3], seconds);
-    } else {
-        std::printf("summary: %d PASS, %d WARN, %d FAIL, %d INFO in %.1f s\n", counts[0], counts[1],
-                    counts[2], counts[3], seconds);
-    }
-    return counts[static_cast<int>(Verdict::fail)] > 0 ? 1 : 0;
+    return report.finish(seconds);
 }
 
 }  // namespace validate

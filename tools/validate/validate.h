@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "tools/validate/child_process.h"
+
 // The command's usage after its name, and what its help adds below it.
 #define VALIDATE_SYNOPSIS "[PLUGIN] [--quick] [--json] [--only GROUP,...] [--timeout SECONDS]"
 #define VALIDATE_HELP                                                                           \
@@ -29,11 +31,23 @@ public:
     using std::runtime_error::runtime_error;
 };
 
+// The run was stopped by a signal (or a console interrupt): its checks' processes are ended.
+class Interrupted : public std::runtime_error {
+public:
+    explicit Interrupted(int signal) : std::runtime_error("interrupted"), signal_(signal) {}
+    int signal() const { return signal_; }
+
+private:
+    int signal_;
+};
+
 // Runs the command with the words after its name and returns the exit status: 0 without a
 // FAIL, 1 with one. `self` is how a child process runs this same program: the executable and
 // the words before the command's own (for varic: its path and "validate"). Without a PLUGIN
-// word the plug-in is `defaultPlugin`, if there is one. Throws UsageError.
+// word the plug-in is `defaultPlugin`, if there is one. `stop` is asked while a check runs;
+// once it answers a signal, the check's processes are ended and Interrupted is thrown.
+// Throws UsageError.
 int runValidate(const std::vector<std::string>& words, const std::vector<std::string>& self,
-                const std::string& defaultPlugin = "");
+                const std::string& defaultPlugin = "", const StopRequest& stop = {});
 
 }  // namespace validate
