@@ -11,7 +11,6 @@
 #include "crossfeed/crossfeed_filter.h"
 
 #include <cmath>
-#include <cstring>
 #include <limits>
 
 #include "effect_base/conversions.h"
@@ -28,23 +27,6 @@ constexpr double kNegligibleState = 1e-300;
 bool finiteAndNotNegligible(double value) {
     const double magnitude = std::fabs(value);
     return magnitude >= kNegligibleState && magnitude <= std::numeric_limits<double>::max();
-}
-
-// What a computed sample is written as. A 32-bit result too small for a normal float is
-// written as zero: after a sound ends the state decays through that range for a few hundred
-// frames, long before it is negligible, and subnormal samples slow down whatever processes
-// them next. Only the written sample changes; the recursion goes on with the value as
-// computed, so the state keeps its exact bits. Written with integer operations, so that no
-// branch or subnormal arithmetic is added per sample; a NaN is written as it is.
-inline float written(float y) {
-    std::uint32_t bits;
-    std::memcpy(&bits, &y, sizeof bits);
-    bits &= (bits & 0x7F800000u) != 0 ? ~0u : 0u;  // exponent 0: zero or subnormal
-    std::memcpy(&y, &bits, sizeof bits);
-    return y;
-}
-inline double written(double y) {
-    return y;
 }
 
 template <class Sample>
@@ -141,8 +123,8 @@ void Filter::run(const Sample* inL, const Sample* inR, Sample* outL, Sample* out
         // no-ops.
         const Sample yl = static_cast<Sample>(static_cast<double>(xl) + sL);
         const Sample yr = static_cast<Sample>(static_cast<double>(xr) + sR);
-        outL[n] = written(yl);
-        outR[n] = written(yr);
+        outL[n] = yl;
+        outR[n] = yr;
         const Sample d = yl - yr;
         const double p = b * previous;
         sL = sL - (a * sL + p);

@@ -79,8 +79,10 @@ public:
     // may be the inputs (in place). After the block a state that is no longer finite is
     // zeroed, so one bad sample does not silence the filter for good, and a state decayed far
     // below anything an output can show is flushed to zero, so silence in gives silence out.
-    // Both precisions continue the same recursion. A 32-bit output that would be a subnormal
-    // float is written as zero (the recursion goes on with its exact value).
+    // Both precisions continue the same recursion. Every output is the recursion's value,
+    // subnormals and negative zeros included: they are exact results (a host that wants none
+    // sets flush-to-zero on its own thread), and writing them as zero would also break the
+    // identity at Strength 0 for subnormal input.
     void process(const float* inL, const float* inR, float* outL, float* outR,
                  std::int32_t frames) noexcept;
     void process(const double* inL, const double* inR, double* outL, double* outR,

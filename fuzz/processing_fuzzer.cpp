@@ -7,8 +7,7 @@
 // While the filter's history holds only moderate finite input:
 //   - at a setting the recursion is stable for (2 x strength below the whole-hertz rate), every
 //     output is finite;
-//   - the channel sum passes: yL + yR equals xL + xR within the rounding of the two outputs
-//     (and the flush of subnormal 32-bit outputs to zero).
+//   - the channel sum passes: yL + yR equals xL + xR within the rounding of the two outputs.
 // After a block with a non-finite sample, the next block equals a fresh instance's at the same
 // rate and strength, bit for bit.
 //
@@ -111,8 +110,8 @@ template <class Sample>
 void checkBlock(const std::vector<Sample>* in, const std::vector<Sample>* out, VstInt32 frames,
                 bool inPlace, bool moderateHistory, bool stable) {
     constexpr long double eps = std::numeric_limits<Sample>::epsilon();
-    // 32-bit outputs that would be subnormal come out as zero.
-    constexpr long double tiny = std::numeric_limits<Sample>::min();
+    // Among the subnormal numbers rounding has a fixed step instead of a relative one.
+    constexpr long double tiny = std::numeric_limits<Sample>::denorm_min();
     if (frames <= 0) {
         // In place the buffer still holds its input sample; apart, the 7 it was filled with.
         for (int c = 0; c < 2; ++c) {

@@ -345,6 +345,9 @@ TEST_F(CliTest, BadInputFailsWithOneLineAndWritesNothing) {
         {"64-bit on a 32-bit plug-in", {"render", "--plugin", FAKE_GAIN, in, out, "--precision", "64"}, 1, "cannot process 64-bit samples"},
         {"precision neither 32 nor 64", {"render", in, out, "--precision", "48"}, 2, "--precision 48 is not valid: use 32 or 64"},
         {"block of no frames", {"render", in, out, "--block", "0"}, 2, "--block 0 is out of range: valid 1 to"},
+        {"dither of no known kind", {"render", in, out, "--dither", "rpdf"}, 2, "--dither rpdf is not valid: use none or tpdf"},
+        {"no jobs", {"render", in, "--output-dir", "@/sub", "--jobs", "0"}, 2, "--jobs 0 is out of range: valid 1 to 1024"},
+        {"jobs for one file", {"render", in, out, "--jobs", "2"}, 2, "--jobs goes with --output-dir"},
         {"single-dash word", {"render", in, "-x"}, 2, "unknown option -x for 'render'"},
         {"info on a library without entry", {"info", FAKE_NO_ENTRY}, 1, "exports neither VSTPluginMain nor main"},
         {"response of a mono plug-in", {"response", "--plugin", FAKE_MONO, "--csv", "@/r.csv"}, 1, "has 1 input and 1 output"},
@@ -555,15 +558,23 @@ TEST_F(CliTest, ASignalMidRenderLeavesNothingAndExitsWith128PlusItsNumber) {
         {"SIGPIPE", "0.13", 141},
         {"SIGTERM", "0.15", 143},
     };
+    fs::create_directory(at("batch"));
+    fs::copy_file(at("in.wav"), at("again.wav"));
     const auto before = snapshot(work);
     for (const Row& row : rows) {
+        const std::string signal = std::string("Signal=") + row.value;
         for (const char* output : {"new.wav", "old.wav"}) {
-            const Outcome run =
-                varic({"render", "--plugin", FAKE_GAIN, at("in.wav"), at(output), "--block", "64",
-                       "--param", std::string("Signal=") + row.value});
+            const Outcome run = varic({"render", "--plugin", FAKE_GAIN, at("in.wav"), at(output),
+                                       "--block", "64", "--param", signal});
             EXPECT_EQ(run.status, row.status) << row.signal << ", " << output << ": " << run.err;
             EXPECT_EQ(snapshot(work), before) << row.signal << ", " << output;
         }
+        // A batch on two threads: every worker's output goes.
+        const Outcome run =
+            varic({"render", "--plugin", FAKE_GAIN, at("in.wav"), at("again.wav"), "--output-dir",
+                   at("batch"), "--jobs", "2", "--block", "64", "--param", signal});
+        EXPECT_EQ(run.status, row.status) << row.signal << ", batch: " << run.err;
+        EXPECT_TRUE(fs::is_empty(at("batch"))) << row.signal << ", batch";
     }
 }
 
@@ -626,6 +637,101 @@ TEST_F(CliTest, ThirtyTwoBitIntegersPassBitIdenticalAtStrengthZero) {
     sf_close(file);
     for (std::size_t i = 0; i < samples.size(); ++i) {
         ASSERT_EQ(out[i], samples[i]) << "frame " << i / 2 << ", channel " << i % 2;
+    }
+}
+
+// Mean and RMS of the error of `output` against `reference`, in steps of `bits`-bit samples,
+// and the largest error.
+struct QuantisationError {
+    double mean = 0.0, rms = 0.0, largest = 0.0;
+};
+QuantisationError errorInSteps(const Sound& reference, const Sound& output, int bits) {
+    QuantisationError error;
+    const std::size_t count = reference.samples.size();
+    EXPECT_EQ(output.samples.size(), count);
+    if (output.samples.size() != count || count == 0) return error;
+    const double scale = std::ldexp(1.0, bits - 1);
+    for (std::size_t i = 0; i < count; ++i) {
+        const double e = (output.samples[i] - reference.samples[i]) * scale;
+        error.mean += e;
+        error.rms += e * e;
+        error.largest = std::max(error.largest, std::fabs(e));
+    }
+    error.mean /= static_cast<double>(count);
+    error.rms = std::sqrt(error.rms / static_cast<double>(count));
+    return error;
+}
+
+TEST_F(CliTest, SixteenBitOutputsAreRoundedOrDitheredInEveryContainer) {
+    // Rounding leaves an error uniform over one step (RMS 0.29); TPDF dither adds triangular
+    // noise of RMS 0.41, for 0.5 in all. Truncation would show as a mean of -0.5.
+    std::vector<double> signal = noise(44100, 2, 21, 0.5);
+    std::fill(signal.begin() + 20000, signal.begin() + 21000, 0.0);  // digital silence
+    writeSound(at("in.wav"), SF_FORMAT_WAV | SF_FORMAT_FLOAT, 44100, 2, signal);
+    ASSERT_EQ(varic({"render", at("in.wav"), at("float.wav"), "--strength", "0", "-q"}).status, 0);
+    const Sound reference = readSound(at("float.wav"));
+    for (const char* container : {"wav", "aiff", "flac"}) {
+        for (const char* dither : {"none", "tpdf"}) {
+            const std::string name = std::string("out-") + dither + "." + container;
+            const Outcome run = varic({"render", at("in.wav"), at(name), "--pcm16", "--strength",
+                                       "0", "--dither", dither, "-q"});
+            ASSERT_EQ(run.status, 0) << name << ": " << run.err;
+            const Sound output = readSound(at(name));
+            const QuantisationError error = errorInSteps(reference, output, 16);
+            std::printf("%-14s mean %+.4f LSB, RMS %.4f LSB\n", name.c_str(), error.mean,
+                        error.rms);
+            if (dither == std::string("none")) {
+                EXPECT_LT(std::fabs(error.mean), 0.01) << name;
+                EXPECT_LE(error.rms, 0.30) << name;
+                EXPECT_LE(error.largest, 0.5) << name;
+            } else {
+                EXPECT_LT(std::fabs(error.mean), 0.02) << name;
+                EXPECT_NEAR(error.rms, 0.5, 0.05) << name;
+            }
+            for (std::size_t i = 20000; i < 21000; ++i) {
+                ASSERT_EQ(output.samples[i], 0.0) << name << ": silence got noise at " << i;
+            }
+        }
+    }
+    // A 16-bit input that the effect leaves alone comes back as it was, dither or not.
+    writeSound(at("pcm16.wav"), SF_FORMAT_WAV | SF_FORMAT_PCM_16, 44100, 2, signal);
+    ASSERT_EQ(varic({"render", at("pcm16.wav"), at("same.wav"), "--strength", "0", "-q"}).status,
+              0);
+    EXPECT_EQ(readSound(at("same.wav")).samples, readSound(at("pcm16.wav")).samples);
+}
+
+TEST_F(CliTest, IntegerOutputsRoundToTheNearestStep) {
+    // Against the same render in floating point, every sample is within half a step.
+    struct Row {
+        int inputType;
+        const char* output;
+        std::vector<std::string> options;
+        int bits;
+    };
+    // clang-format off
+    const Row rows[] = {
+        {SF_FORMAT_PCM_U8, "out.wav", {"--dither", "none"}, 8},
+        {SF_FORMAT_FLOAT, "out.wav", {"--pcm24"}, 24},
+        {SF_FORMAT_FLOAT, "out.aiff", {"--pcm24"}, 24},
+        {SF_FORMAT_FLOAT, "out.flac", {"--pcm24"}, 24},
+        {SF_FORMAT_DOUBLE, "out.wav", {"--pcm32"}, 32},  // 64-bit processing
+        {SF_FORMAT_DOUBLE, "out.aiff", {"--pcm32"}, 32},
+    };
+    // clang-format on
+    for (const Row& row : rows) {
+        const std::string name = std::to_string(row.bits) + "-bit " + row.output;
+        writeSound(at("in.wav"), SF_FORMAT_WAV | row.inputType, 44100, 2, noise(20000, 2, 5, 0.5));
+        const std::string exact = row.inputType == SF_FORMAT_DOUBLE ? "--double" : "--float";
+        ASSERT_EQ(varic({"render", at("in.wav"), at("exact.wav"), exact, "-q"}).status, 0);
+        std::vector<std::string> words = {"render", at("in.wav"), at(row.output), "-q"};
+        words.insert(words.end(), row.options.begin(), row.options.end());
+        const Outcome run = varic(words);
+        ASSERT_EQ(run.status, 0) << name << ": " << run.err;
+        const QuantisationError error =
+            errorInSteps(readSound(at("exact.wav")), readSound(at(row.output)), row.bits);
+        EXPECT_LE(error.largest, 0.5) << name;
+        EXPECT_LT(std::fabs(error.mean), 0.01) << name;
+        EXPECT_GT(error.rms, 0.0) << name << ": nothing was left to round";
     }
 }
 
@@ -753,6 +859,37 @@ TEST_F(CliTest, SeveralInputsGoIntoTheOutputFolderUnderTheirNames) {
     EXPECT_EQ(readSound(at("done/a.wav")).info.frames, 3000);
 }
 
+TEST_F(CliTest, ABatchOnSeveralThreadsWritesWhatASerialOneWrites) {
+    // Dithered 16-bit outputs among them: the noise depends on nothing but the file. A file
+    // that fails, and one with a warning: the messages come in the order of the files.
+    writeSound(at("a.wav"), SF_FORMAT_WAV | SF_FORMAT_FLOAT, 44100, 2, noise(30000, 2, 1, 0.5));
+    writeSound(at("b.flac"), SF_FORMAT_FLAC | SF_FORMAT_PCM_16, 48000, 2, noise(20000, 2, 2, 0.5));
+    std::ofstream(at("c.wav")) << "not a sound\n";
+    writeSound(at("d.wav"), SF_FORMAT_WAV | SF_FORMAT_PCM_16, 44100, 2, noise(9000, 2, 3, 0.5));
+    fs::resize_file(at("d.wav"), fs::file_size(at("d.wav")) - 400);
+    writeSound(at("e.aiff"), SF_FORMAT_AIFF | SF_FORMAT_PCM_16, 44100, 2, noise(25000, 2, 4, 0.5));
+    writeSound(at("f.wav"), SF_FORMAT_WAV | SF_FORMAT_PCM_24, 96000, 2, noise(40000, 2, 5, 0.5));
+    const std::vector<std::string> inputs = {"a.wav", "b.flac", "c.wav",
+                                             "d.wav", "e.aiff", "f.wav"};
+    std::map<std::string, Outcome> runs;
+    for (const std::string jobs : {"1", "2"}) {
+        fs::create_directory(at("jobs" + jobs));
+        std::vector<std::string> words = {"render", "--output-dir", at("jobs" + jobs), "--jobs",
+                                          jobs};
+        for (const std::string& input : inputs) words.push_back(at(input));
+        runs[jobs] = varic(words);
+        EXPECT_EQ(runs[jobs].status, 1) << "--jobs " << jobs << ": " << runs[jobs].err;
+    }
+    EXPECT_EQ(runs["1"].err, runs["2"].err);
+    EXPECT_NE(runs["1"].err.find("c.wav: not a sound file"), std::string::npos) << runs["1"].err;
+    EXPECT_LT(runs["1"].err.find("c.wav: not a sound file"), runs["1"].err.find("d.wav is cut"))
+        << runs["1"].err;
+    EXPECT_NE(runs["1"].err.find("varic: 1 of 6 files failed\n"), std::string::npos);
+    const auto serial = snapshot(at("jobs1"));
+    EXPECT_EQ(serial.size(), 5u) << "outputs, and nothing else";
+    EXPECT_EQ(snapshot(at("jobs2")), serial);
+}
+
 // Runs varic on a pseudo-terminal, as a person at a terminal sees it; returns what it wrote.
 std::string onTerminal(const std::vector<std::string>& words) {
     int terminal = -1;
@@ -786,6 +923,16 @@ TEST_F(CliTest, OnATerminalTheProgressReachesTheEndAndLeavesASummary) {
     EXPECT_NE(seen.find(" left"), std::string::npos) << seen;
     EXPECT_NE(seen.find("] 100%"), std::string::npos) << seen;
     EXPECT_NE(seen.find("\033[Kvaric: out.wav: 3.0 s of audio in "), std::string::npos) << seen;
+
+    // A batch on two threads: one bar and one summary for all of it.
+    fs::copy_file(at("in.wav"), at("again.wav"));
+    fs::create_directory(at("done"));
+    const std::string batch = onTerminal(
+        {"render", "--plugin", FAKE_GAIN, at("in.wav"), at("again.wav"), "--output-dir", at("done"),
+         "--jobs", "2", "--block", "441", "--param", "Gain=0.3", "--param", "Slow=1"});
+    EXPECT_NE(batch.find("2 files ["), std::string::npos) << batch;
+    EXPECT_NE(batch.find("\033[Kvaric: 2 files: 6.0 s of audio in "), std::string::npos) << batch;
+    EXPECT_EQ(batch.find("in.wav:"), std::string::npos) << batch;
 }
 
 // ---- info ------------------------------------------------------------------------------------

@@ -3,6 +3,7 @@
 
 #include <cmath>
 #include <limits>
+#include <utility>
 
 #include "tests/host/host_test_support.h"
 #include "tests/host/reference_crossfeed.h"
@@ -124,17 +125,55 @@ TYPED_TEST(ProcessingInEachPrecision, ZeroOrNegativeFrameCountsTouchNoSample) {
 TYPED_TEST(ProcessingInEachPrecision, StrengthZeroPassesTheInputThrough) {
     setStrength(*this->plugin, 0);
     auto in = randomSignal<TypeParam>(4000, 3);
+    using Limits = std::numeric_limits<TypeParam>;
     in.left[5] = -TypeParam(0);
     in.right[6] = -TypeParam(0);
+    in.left[7] = Limits::denorm_min();
+    in.right[7] = -Limits::denorm_min() * TypeParam(3);
+    in.left[8] = Limits::min() / TypeParam(3);
+    in.right[8] = -(Limits::min() - Limits::denorm_min());
     Stereo<TypeParam> out(in.frames());
     processInBlocks(*this->plugin, in, out);
+    // Each output is the input plus a correction of +0.0: the same bits, subnormals included,
+    // except that a negative zero comes out positive.
     for (std::size_t n = 0; n < in.frames(); ++n) {
-        ASSERT_EQ(out.left[n], in.left[n]) << n;
-        ASSERT_EQ(out.right[n], in.right[n]) << n;
+        ASSERT_EQ(bitsOf(out.left[n]), bitsOf(in.left[n] + TypeParam(0))) << n;
+        ASSERT_EQ(bitsOf(out.right[n]), bitsOf(in.right[n] + TypeParam(0))) << n;
     }
-    // The correction is +0.0, so a negative zero comes out positive.
     EXPECT_FALSE(std::signbit(out.left[5]));
     EXPECT_FALSE(std::signbit(out.right[6]));
+}
+
+TEST_F(Processing, A32BitTailKeepsItsSubnormalsAndNegativeZeros) {
+    // After an impulse the 32-bit outputs pass through the subnormal floats, then round to
+    // zeros with the sign of the state, thousands of them on one channel, until the state falls
+    // below the limit at which the filter flushes it (1e-300, checked after each block). Up to
+    // that frame every output is the recursion's, bit for bit.
+    setStrength(*plugin, 10000);
+    constexpr std::size_t kFrames = 20000;
+    Stereo<float> in(kFrames), out(kFrames), one(1), expected(1);
+    in.left[0] = 1.0f;
+    processInBlocks(*plugin, in, out, {4096});
+    ReferenceCrossfeed reference(44100, 10000);
+    const auto decayed = [&reference] {
+        return std::fabs(reference.sL) < 1e-300 && std::fabs(reference.sR) < 1e-300 &&
+               std::fabs(reference.previous) < 1e-300;
+    };
+    std::size_t subnormals = 0, negativeZeros = 0, n = 0;
+    for (; n < kFrames && !(n > 0 && decayed()); ++n) {
+        one.left[0] = in.left[n];
+        one.right[0] = in.right[n];
+        reference.process(one, expected);
+        for (const auto& [want, got] : {std::pair{expected.left[0], out.left[n]},
+                                        std::pair{expected.right[0], out.right[n]}}) {
+            ASSERT_EQ(bitsOf(got), bitsOf(want)) << "frame " << n << ": expected " << want;
+            if (std::fpclassify(want) == FP_SUBNORMAL) ++subnormals;
+            if (want == 0.0f && std::signbit(want)) ++negativeZeros;
+        }
+    }
+    EXPECT_LT(n, kFrames) << "the state never decayed below the limit";
+    EXPECT_GT(subnormals, 50u);
+    EXPECT_GT(negativeZeros, 10000u);
 }
 
 TYPED_TEST(ProcessingInEachPrecision, TheRateIsTruncatedBeforeComparing) {

@@ -7,6 +7,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <mutex>
 #include <sstream>
 #include <utility>
 #include <vector>
@@ -65,6 +66,10 @@ bool sameExtension(int container, const std::string& extension) {
            containerForExtension(extension) == (container & SF_FORMAT_TYPEMASK);
 }
 
+// libsndfile keeps the error of a failed open in one global: files are opened one at a time,
+// so that each reads its own reason (a batch opens files on several threads).
+std::mutex opening;
+
 bool canHold(int format) {
     SF_INFO probe{};
     probe.samplerate = 44100;
@@ -92,6 +97,7 @@ SoundReader::SoundReader(const std::string& path) : name_(path == "-" ? "standar
         if (descriptor < 0) throw Failure("cannot read " + path + ": " + std::strerror(errno));
     }
     seekable_ = ::lseek(descriptor, 0, SEEK_CUR) >= 0;
+    const std::lock_guard<std::mutex> lock(opening);
     file_ = sf_open_fd(descriptor, SFM_READ, &info_, path == "-" ? SF_FALSE : SF_TRUE);
     if (file_ == nullptr) {
         const std::string reason = sf_strerror(nullptr);
@@ -259,14 +265,17 @@ bool finerThanFloat(int format) {
 // ---- Writing ---------------------------------------------------------------------------------
 
 SoundWriter::SoundWriter(OutputFile& file, int format, int sampleRate, int channels,
-                         const SoundStrings& strings)
+                         const SoundStrings& strings, Dither dither)
     : path_(file.name() == "-" ? "standard output" : file.name()),
       channels_(channels),
-      fullScale_(hasFullScale(format)) {
+      fullScale_(hasFullScale(format)),
+      integerBits_(integerBits(format)),
+      quantiser_(integerBits_, dither, channels) {
     SF_INFO info{};
     info.samplerate = sampleRate;
     info.channels = channels;
     info.format = format;
+    const std::lock_guard<std::mutex> lock(opening);
     file_ = sf_open_fd(file.takeDescriptor(), SFM_WRITE, &info, SF_TRUE);
     if (file_ == nullptr) {
         const std::string reason = sf_strerror(nullptr);
@@ -275,8 +284,12 @@ SoundWriter::SoundWriter(OutputFile& file, int format, int sampleRate, int chann
                            ? reason
                            : containerName(format) + " cannot be written to a pipe; AU (.au) can"));
     }
-    // Without this, libsndfile wraps a sample beyond full scale around to the other sign.
+    // Without this, libsndfile wraps a sample beyond full scale around to the other sign (in
+    // the codecs it converts itself).
     if (fullScale_) sf_command(file_, SFC_SET_CLIPPING, nullptr, SF_TRUE);
+    // The PEAK chunk of floating-point WAV, W64 and RF64 files carries the time it was
+    // written: without it the same render gives the same bytes, whenever it runs.
+    sf_command(file_, SFC_SET_ADD_PEAK_CHUNK, nullptr, SF_FALSE);
     // Before any audio: some formats write their strings into the header. A string the
     // format cannot hold is left out.
     for (const auto& [type, text] : strings) sf_set_string(file_, type, text.c_str());
@@ -298,7 +311,7 @@ void SoundWriter::inspect(Sample* samples, std::size_t count) {
         }
         const double magnitude = std::fabs(static_cast<double>(x));
         if (magnitude > peak_) peak_ = magnitude;
-        if (fullScale_ && magnitude > 1.0) ++clipped_;  // clipped by libsndfile
+        if (fullScale_ && magnitude > 1.0) ++clipped_;  // clipped where it is converted
     }
 }
 
@@ -306,14 +319,25 @@ void SoundWriter::checkWrite(sf_count_t written, sf_count_t wanted) {
     if (written != wanted) throw Failure("cannot write " + path_ + ": " + sf_strerror(file_));
 }
 
+template <class Sample>
+sf_count_t SoundWriter::writeIntegers(const Sample* interleaved, sf_count_t frames) {
+    integers_.resize(static_cast<std::size_t>(frames) * channels_);
+    quantiser_.convert(interleaved, integers_.data(), static_cast<std::size_t>(frames));
+    return sf_writef_int(file_, integers_.data(), frames);
+}
+
 void SoundWriter::write(float* interleaved, sf_count_t frames) {
     inspect(interleaved, static_cast<std::size_t>(frames) * channels_);
-    checkWrite(sf_writef_float(file_, interleaved, frames), frames);
+    checkWrite(integerBits_ > 0 ? writeIntegers(interleaved, frames)
+                                : sf_writef_float(file_, interleaved, frames),
+               frames);
 }
 
 void SoundWriter::write(double* interleaved, sf_count_t frames) {
     inspect(interleaved, static_cast<std::size_t>(frames) * channels_);
-    checkWrite(sf_writef_double(file_, interleaved, frames), frames);
+    checkWrite(integerBits_ > 0 ? writeIntegers(interleaved, frames)
+                                : sf_writef_double(file_, interleaved, frames),
+               frames);
 }
 
 void SoundWriter::close() {

@@ -9,6 +9,8 @@
 #include <utility>
 #include <vector>
 
+#include "tools/cli/quantiser.h"
+
 namespace varic {
 
 class OutputFile;
@@ -65,9 +67,10 @@ bool finerThanFloat(int format);
 class SoundWriter {
 public:
     // Writes into `file`, whose owner commits it after close(). The strings are copied where
-    // the format holds them.
+    // the format holds them. Integer samples are quantised here (see quantiser.h), with the
+    // dither asked for where the format has 16 bits or fewer.
     SoundWriter(OutputFile& file, int format, int sampleRate, int channels,
-                const SoundStrings& strings = {});
+                const SoundStrings& strings = {}, Dither dither = Dither::tpdf);
     ~SoundWriter();
     SoundWriter(const SoundWriter&) = delete;
     SoundWriter& operator=(const SoundWriter&) = delete;
@@ -75,6 +78,7 @@ public:
     // Writes interleaved frames. In a format with a full scale, samples beyond it are clipped
     // to it and counted; samples that are not finite are counted apart and, in such a format,
     // written as 0 (NaN) or full scale (infinities). The buffer is changed accordingly.
+    // Integer formats get each sample rounded to the nearest step, or dithered and rounded.
     void write(float* interleaved, sf_count_t frames);
     void write(double* interleaved, sf_count_t frames);
     void close();  // throws when the file could not be finished
@@ -86,11 +90,16 @@ public:
 private:
     template <class Sample>
     void inspect(Sample* samples, std::size_t count);
+    template <class Sample>
+    sf_count_t writeIntegers(const Sample* interleaved, sf_count_t frames);
     void checkWrite(sf_count_t written, sf_count_t wanted);
     std::string path_;
     SNDFILE* file_ = nullptr;
     int channels_;
     bool fullScale_;
+    int integerBits_;  // 0: libsndfile converts the samples itself
+    Quantiser quantiser_;
+    std::vector<std::int32_t> integers_;  // one block
     long long clipped_ = 0;
     long long nonFinite_ = 0;
     double peak_ = 0.0;

@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <cmath>
 #include <csignal>
@@ -92,7 +93,16 @@ void Arguments::expectOperands(std::size_t least, std::size_t most, const std::s
 
 namespace {
 Verbosity currentVerbosity = Verbosity::normal;
+thread_local std::string* capturedMessages = nullptr;
+
+void say(const std::string& line) {
+    if (capturedMessages != nullptr) {
+        capturedMessages->append(line).append("\n");
+    } else {
+        std::fprintf(stderr, "%s\n", line.c_str());
+    }
 }
+}  // namespace
 
 void setVerbosity(Verbosity verbosity) {
     currentVerbosity = verbosity;
@@ -103,14 +113,19 @@ Verbosity verbosity() {
 }
 
 void warn(const std::string& message) {
-    if (currentVerbosity != Verbosity::quiet) {
-        std::fprintf(stderr, "varic: warning: %s\n", message.c_str());
-    }
+    if (currentVerbosity != Verbosity::quiet) say("varic: warning: " + message);
 }
 
 void note(const std::string& message) {
-    if (currentVerbosity == Verbosity::verbose)
-        std::fprintf(stderr, "varic: %s\n", message.c_str());
+    if (currentVerbosity == Verbosity::verbose) say("varic: " + message);
+}
+
+CapturedMessages::CapturedMessages(std::string& into) : previous_(capturedMessages) {
+    capturedMessages = &into;
+}
+
+CapturedMessages::~CapturedMessages() {
+    capturedMessages = previous_;
 }
 
 // ---- Numbers ---------------------------------------------------------------------------------
@@ -375,9 +390,11 @@ void writeTextFile(const std::string& path, const std::string& text) {
 // ---- Interrupts ------------------------------------------------------------------------------
 
 namespace {
-volatile std::sig_atomic_t interruptSignal = 0;
+// Lock-free, so safe to set in a signal handler, and read by every worker thread.
+std::atomic<int> interruptSignal{0};
+static_assert(std::atomic<int>::is_always_lock_free);
 extern "C" void noteInterrupt(int signal) {
-    interruptSignal = signal;
+    interruptSignal.store(signal, std::memory_order_relaxed);
 }
 
 const char* signalName(int signal) {
@@ -403,11 +420,12 @@ void catchInterrupts() {
 }
 
 int caughtSignal() {
-    return interruptSignal;
+    return interruptSignal.load(std::memory_order_relaxed);
 }
 
 void stopIfInterrupted() {
-    if (interruptSignal != 0) throw Interrupted(interruptSignal);
+    const int signal = caughtSignal();
+    if (signal != 0) throw Interrupted(signal);
 }
 
 }  // namespace varic

@@ -65,6 +65,20 @@ void warn(const std::string& message);
 // "varic: <message>" on stderr, only when verbose.
 void note(const std::string& message);
 
+// While one exists, the warnings and notes of its thread are appended to `into` instead of
+// going to stderr: a batch's worker holds each file's messages for the batch to print whole,
+// in the order of the files.
+class CapturedMessages {
+public:
+    explicit CapturedMessages(std::string& into);
+    ~CapturedMessages();
+    CapturedMessages(const CapturedMessages&) = delete;
+    CapturedMessages& operator=(const CapturedMessages&) = delete;
+
+private:
+    std::string* previous_;
+};
+
 // The numbers below come from the command line: a bad one is a UsageError.
 // A finite decimal number, all of the text; `what` names it in the message otherwise.
 double parseNumber(const std::string& text, const std::string& what);
@@ -148,7 +162,7 @@ void writeTextFile(const std::string& path, const std::string& text);
 
 // SIGHUP, SIGINT, SIGTERM and SIGPIPE set a flag instead of killing the process, so that long
 // work stops cleanly and removes its temporary files; the blocking calls they interrupt fail
-// with EINTR (or EPIPE) instead of waiting on.
+// with EINTR (or EPIPE) instead of waiting on. Every thread sees the flag.
 void catchInterrupts();
 // The signal caught so far, or 0.
 int caughtSignal();

@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+#include "tools/cli/quantiser.h"
+
 namespace varic {
 
 int runInfo(const std::vector<std::string>& words);
@@ -25,6 +27,7 @@ struct RenderJob {
     int blockSize = 4096;
     int sampleType = 0;  // libsndfile sample type to write; 0: the input's
     bool monoToStereo = false;
+    Dither dither = Dither::tpdf;  // for integer outputs of 16 bits or fewer
 };
 
 struct RenderResult {

@@ -33,7 +33,7 @@ const Command kCommands[] = {
      "  --json        the same as JSON, for scripts\n"},
     {"render", varic::runRender,
      "  render [--plugin P] IN OUT [OPTIONS]\n"
-     "  render [--plugin P] IN... --output-dir DIR [--force] [OPTIONS]\n",
+     "  render [--plugin P] IN... --output-dir DIR [--force] [--jobs N] [OPTIONS]\n",
      "Runs IN (any format libsndfile reads; - for standard input) through the effect into\n"
      "OUT (- for standard output). OUT gets IN's format and sample type unless its extension\n"
      "names another container (then a sample type that container holds) or an option names\n"
@@ -41,6 +41,9 @@ const Command kCommands[] = {
      "artist, album, date and the like are copied where both formats hold them.\n"
      "Before processing, the effect's response at IN's sample rate is measured; a warning\n"
      "says when the effect would change nothing, or boost some frequency by more than 6 dB.\n"
+     "Integer samples are rounded to the nearest step and clipped at full scale; at 16 bits\n"
+     "and fewer, a sample not already exact in OUT's type gets TPDF dither first (the same\n"
+     "noise on every run), so a file that comes through unchanged stays bit for bit the same.\n"
      "\n"
      "  --strength S        the Strength parameter, 0 to 100\n"
      "  --param N=VALUE     parameter N (index or name) to the host value VALUE, 0 to 1\n"
@@ -48,9 +51,12 @@ const Command kCommands[] = {
      "                      finer than 32-bit floats (32-bit integers, 64-bit floats)\n"
      "  --block FRAMES      frames per processing call (default 4096)\n"
      "  --pcm16 --pcm24 --pcm32 --float --double   the sample type of OUT\n"
+     "  --dither none|tpdf  for 8- and 16-bit OUT: plain rounding, or TPDF dither (default)\n"
      "  --mono-to-stereo    feed a mono IN's channel to both inputs\n"
      "  --output-dir DIR    several INs at once, each into DIR under its own name\n"
-     "  --force             with --output-dir: replace outputs that exist already\n"},
+     "  --force             with --output-dir: replace outputs that exist already\n"
+     "  --jobs N            with --output-dir: render N files at a time (default: one per\n"
+     "                      processor core; 1 renders them one after the other)\n"},
     {"response", varic::runResponse,
      "  response [--plugin P] [--rate R] [--strength LIST] [--plot FILE] [--csv FILE]\n",
      "Measures the effect with impulses through fresh instances and reports, for each\n"

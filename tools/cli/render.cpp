@@ -1,12 +1,21 @@
 // varic render: a sound file through a stereo effect, block by block, into a new file.
 
+#include <sched.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <cmath>
 #include <cstdio>
+#include <exception>
 #include <filesystem>
+#include <mutex>
 #include <optional>
+#include <system_error>
+#include <thread>
+#include <utility>
+#include <vector>
 
 #include "tools/cli/audio_file.h"
 #include "tools/cli/binary_and_instance.h"
@@ -20,21 +29,26 @@ namespace {
 
 // A one-line progress bar on stderr, only when a person is watching (stderr is a terminal)
 // and only for work that takes a while: it appears after a quarter of a second, shows the
-// speed and the time left, ends at 100 %, and gives way to a one-line summary.
+// speed and the time left, ends at 100 %, and gives way to a one-line summary. A batch's
+// workers share one: it counts seconds of audio, whatever the files' rates, and its calls
+// may come from any thread.
 class ProgressBar {
 public:
-    // `total` frames, or 0 when the length is not known (a pipe).
-    ProgressBar(const std::string& label, long long total, int sampleRate)
+    // `totalSeconds` of audio, or 0 when the length is not known (a pipe).
+    ProgressBar(const std::string& label, double totalSeconds)
         : label_(label),
-          total_(total),
-          sampleRate_(sampleRate),
+          total_(totalSeconds),
           terminal_(::isatty(STDERR_FILENO) == 1 && verbosity() != Verbosity::quiet),
           started_(Clock::now()),
           lastDrawn_(started_) {}
-    ~ProgressBar() { clear(); }
+    ~ProgressBar() {
+        const std::lock_guard<std::mutex> lock(mutex_);
+        clear();
+    }
 
-    void advance(long long frames) {
-        done_ += frames;
+    void advance(double seconds) {
+        const std::lock_guard<std::mutex> lock(mutex_);
+        done_ += seconds;
         if (!terminal_) return;
         const auto now = Clock::now();
         if (now - started_ < std::chrono::milliseconds(250) ||
@@ -45,8 +59,17 @@ public:
         draw();
     }
 
+    // Whole lines of text, written in place of the bar, which comes back at the next advance.
+    void print(const std::string& text) {
+        const std::lock_guard<std::mutex> lock(mutex_);
+        clear();
+        std::fputs(text.c_str(), stderr);
+        std::fflush(stderr);
+    }
+
     // The finished work: the bar at 100 %, then the summary in its place.
     void finish() {
+        const std::lock_guard<std::mutex> lock(mutex_);
         if (drawn_) {
             total_ = done_;
             draw();
@@ -54,7 +77,7 @@ public:
         clear();
         if (terminal_ || verbosity() == Verbosity::verbose) {
             std::fprintf(stderr, "varic: %s: %s of audio in %s\n", label_.c_str(),
-                         duration(audioSeconds()).c_str(), speed().c_str());
+                         duration(done_).c_str(), speed().c_str());
         }
     }
 
@@ -63,11 +86,10 @@ private:
     double elapsed() const {
         return std::chrono::duration<double>(Clock::now() - started_).count();
     }
-    double audioSeconds() const { return static_cast<double>(done_) / sampleRate_; }
     std::string speed() const {
         char text[64];
         std::snprintf(text, sizeof text, "%.1f s, %.0fx real time", elapsed(),
-                      audioSeconds() / std::max(elapsed(), 1e-6));
+                      done_ / std::max(elapsed(), 1e-6));
         return text;
     }
     static std::string duration(double seconds) {
@@ -82,12 +104,11 @@ private:
     }
     void draw() {
         drawn_ = true;
-        if (total_ <= 0) {
+        if (total_ <= 0.0) {
             std::fprintf(stderr, "\r\033[K%s  %s of audio, %s", label_.c_str(),
-                         duration(audioSeconds()).c_str(), speed().c_str());
+                         duration(done_).c_str(), speed().c_str());
         } else {
-            const double part =
-                std::min(1.0, static_cast<double>(done_) / static_cast<double>(total_));
+            const double part = std::min(1.0, done_ / total_);
             constexpr int kWidth = 30;
             const int filled = static_cast<int>(part * kWidth);
             const double left = part > 0.0 ? elapsed() * (1.0 - part) / part : 0.0;
@@ -104,10 +125,10 @@ private:
         drawn_ = false;
     }
 
+    std::mutex mutex_;
     std::string label_;
-    long long total_;
-    int sampleRate_;
-    long long done_ = 0;
+    double total_;
+    double done_ = 0.0;
     bool terminal_;
     bool drawn_ = false;
     Clock::time_point started_;
@@ -140,7 +161,7 @@ long long renderFrames(SoundReader& reader, SoundWriter& writer, EffectInstance&
             toFile[2 * static_cast<std::size_t>(n) + 1] = out.right[n];
         }
         writer.write(toFile.data(), frames);
-        progress.advance(frames);
+        progress.advance(frames / static_cast<double>(reader.sampleRate()));
     }
     effect.stop();
     return total;
@@ -163,10 +184,8 @@ int sampleTypeOption(const Arguments& args) {
     return chosen;
 }
 
-}  // namespace
-
-RenderResult render(const RenderJob& job) {
-    SoundReader reader(job.input);
+// Refuses, before any work, an input that cannot be rendered into the job's output.
+void checkInput(const SoundReader& reader, const RenderJob& job) {
     const std::string& in = reader.name();
     if (reader.channels() == 1 && !job.monoToStereo) {
         throw Failure(in +
@@ -184,14 +203,11 @@ RenderResult render(const RenderJob& job) {
         throw Failure("standard output is a terminal; redirect it to a file or a pipe");
     }
     if (isDirectory(job.output)) throw Failure(job.output + " is a directory");
-    // A file type that cannot be written is a mistake to report before any work.
-    int format = chooseOutputFormat(reader.format(), job.output, job.sampleType, true);
+}
 
-    PluginBinary binary(job.plugin);
-    HostSettings settings;
-    settings.sampleRate = static_cast<float>(reader.sampleRate());
-    settings.blockSize = job.blockSize;
-    EffectInstance effect(binary, settings);
+// Chooses the precision and gives the effect the job's settings; returns what it was told.
+HostSettings setUpEffect(EffectInstance& effect, const SoundReader& reader, const RenderJob& job,
+                         HostSettings settings) {
     effect.requireStereo();
     // Finer samples than a float's would be rounded by 32-bit processing.
     const bool fineInput = finerThanFloat(reader.format());
@@ -203,17 +219,15 @@ RenderResult render(const RenderJob& job) {
     effect.setSettings(settings);
     if (job.strength) effect.setStrength(*job.strength);
     for (const std::string& spec : job.params) effect.setParameterSpec(spec);
+    return settings;
+}
 
-    RenderResult result;
-    result.effectName = effect.displayName();
-    const int strengthIndex = effect.findParameter("Strength");
-    if (strengthIndex >= 0) result.strengthDisplay = effect.parameterDisplay(strengthIndex);
-
-    // What the settings do at this rate, measured before any file is touched. An effect that
-    // cannot be measured may still render.
+// What the settings do at this rate, measured before any file is touched. An effect that
+// cannot be measured may still render.
+void warnAboutResponse(const PluginBinary& binary, int sampleRate, const RenderJob& job) {
     try {
         const Response response =
-            measureResponse(binary, reader.sampleRate(), {EffectSetting{job.strength, job.params}});
+            measureResponse(binary, sampleRate, {EffectSetting{job.strength, job.params}});
         const std::string warning = responseWarning(response, response.curves.front());
         if (!warning.empty()) warn(warning);
     } catch (const Interrupted&) {
@@ -221,39 +235,19 @@ RenderResult render(const RenderJob& job) {
     } catch (const Failure& e) {
         warn(std::string("the response could not be measured: ") + e.what());
     }
+}
 
-    OutputFile output(job.output);
-    if (!output.seekable()) {
-        format = chooseOutputFormat(reader.format(), job.output, job.sampleType, false);
-    }
-    note(in + ": " + describeFormat(reader.format()) + ", " + std::to_string(reader.sampleRate()) +
-         " Hz; " + (settings.precision == Precision::float64 ? "64" : "32") + "-bit processing; " +
-         (job.output == "-" ? std::string("standard output") : job.output) + ": " +
-         describeFormat(format));
-    SoundWriter writer(output, format, reader.sampleRate(), 2, reader.strings());
-    long long frames = 0;
-    {
-        const std::string label =
-            job.output == "-" ? in : std::filesystem::path(job.output).filename().string();
-        const std::optional<sf_count_t> promised = reader.promisedFrames();
-        ProgressBar progress(label, promised.value_or(0), reader.sampleRate());
-        if (settings.precision == Precision::float64) {
-            frames = renderFrames<double>(reader, writer, effect, job.blockSize, progress);
-        } else {
-            frames = renderFrames<float>(reader, writer, effect, job.blockSize, progress);
-        }
-        writer.close();
-        output.commit();
-        progress.finish();
-        if (promised && *promised > frames) {
-            warn(in + " is cut short: its header promises " + counted(*promised, "frame") +
-                 ", the file holds " + std::to_string(frames) + "; all of them were rendered");
-        }
-    }
+// "WAV (Microsoft), Signed 16 bit PCM, rounded to 16 bits with TPDF dither".
+std::string describeOutput(int format, Dither dither) {
+    const int bits = integerBits(format);
+    std::string text = describeFormat(format);
+    if (bits == 0) return text;
+    text += ", rounded to " + std::to_string(bits) + " bits";
+    if (dithers(bits)) text += dither == Dither::tpdf ? " with TPDF dither" : " without dither";
+    return text;
+}
 
-    const std::string out = job.output == "-" ? std::string("standard output") : job.output;
-    result.seconds = static_cast<double>(frames) / reader.sampleRate();
-    result.clippedSamples = writer.clippedSamples();
+void warnAboutSamples(const SoundWriter& writer, const std::string& out, int format) {
     if (writer.clippedSamples() > 0) {
         char peak[32];
         std::snprintf(peak, sizeof peak, "%+.2f dBFS", 20.0 * std::log10(writer.peak()));
@@ -268,15 +262,143 @@ RenderResult render(const RenderJob& job) {
              (one ? "was" : "were") + " not finite (NaN or infinite)" +
              (hasFullScale(format) ? "; written as 0 (NaN) or full scale (infinite)" : ""));
     }
+}
+
+// One file. A batch passes its shared progress display; a single render shows its own.
+RenderResult renderFile(const RenderJob& job, ProgressBar* batchProgress) {
+    SoundReader reader(job.input);
+    const std::string& in = reader.name();
+    checkInput(reader, job);
+    // A file type that cannot be written is a mistake to report before any work.
+    int format = chooseOutputFormat(reader.format(), job.output, job.sampleType, true);
+
+    PluginBinary binary(job.plugin);
+    HostSettings settings;
+    settings.sampleRate = static_cast<float>(reader.sampleRate());
+    settings.blockSize = job.blockSize;
+    EffectInstance effect(binary, settings);
+    settings = setUpEffect(effect, reader, job, settings);
+
+    RenderResult result;
+    result.effectName = effect.displayName();
+    const int strengthIndex = effect.findParameter("Strength");
+    if (strengthIndex >= 0) result.strengthDisplay = effect.parameterDisplay(strengthIndex);
+    warnAboutResponse(binary, reader.sampleRate(), job);
+
+    OutputFile output(job.output);
+    if (!output.seekable()) {
+        format = chooseOutputFormat(reader.format(), job.output, job.sampleType, false);
+    }
+    const std::string out = job.output == "-" ? std::string("standard output") : job.output;
+    note(in + ": " + describeFormat(reader.format()) + ", " + std::to_string(reader.sampleRate()) +
+         " Hz; " + (settings.precision == Precision::float64 ? "64" : "32") + "-bit processing; " +
+         out + ": " + describeOutput(format, job.dither));
+    SoundWriter writer(output, format, reader.sampleRate(), 2, reader.strings(), job.dither);
+    const std::optional<sf_count_t> promised = reader.promisedFrames();
+    std::optional<ProgressBar> ownProgress;
+    if (batchProgress == nullptr) {
+        const std::string label =
+            job.output == "-" ? in : std::filesystem::path(job.output).filename().string();
+        ownProgress.emplace(label, static_cast<double>(promised.value_or(0)) / reader.sampleRate());
+    }
+    ProgressBar& progress = batchProgress != nullptr ? *batchProgress : *ownProgress;
+    const long long frames =
+        settings.precision == Precision::float64
+            ? renderFrames<double>(reader, writer, effect, job.blockSize, progress)
+            : renderFrames<float>(reader, writer, effect, job.blockSize, progress);
+    writer.close();
+    output.commit();
+    if (ownProgress) ownProgress->finish();
+    if (promised && *promised > frames) {
+        warn(in + " is cut short: its header promises " + counted(*promised, "frame") +
+             ", the file holds " + std::to_string(frames) + "; all of them were rendered");
+    }
+    result.seconds = static_cast<double>(frames) / reader.sampleRate();
+    result.clippedSamples = writer.clippedSamples();
+    warnAboutSamples(writer, out, format);
     return result;
 }
 
-namespace {
+// The files of a batch, rendered by one or more workers, each file by one worker with its
+// own reader, instance and writer, streamed in blocks. A worker takes the next file in input
+// order; each file's messages are held until those of every file before it are out, so that
+// they read as a serial run's. A file that fails is reported and the rest go on; a signal or
+// a wrong command line stops the batch (each worker's unfinished output removes itself).
+class Batch {
+public:
+    Batch(std::vector<RenderJob> jobs, ProgressBar& progress)
+        : jobs_(std::move(jobs)), progress_(progress), held_(jobs_.size()) {}
 
-// Several inputs into one folder, each under its own name. Everything that would stop the
-// batch is checked before the first file; a file that fails is reported and the rest go on.
-int renderBatch(const RenderJob& common, const std::vector<std::string>& inputs,
-                const std::string& folder, bool force) {
+    // One worker: renders files until none is left or the batch is stopped.
+    void work() {
+        for (;;) {
+            if (stopped_.load()) return;
+            const std::size_t index = next_++;
+            if (index >= jobs_.size()) return;
+            std::string messages;
+            bool failed = false;
+            std::exception_ptr fatal;
+            try {
+                const CapturedMessages capture(messages);
+                renderFile(jobs_[index], &progress_);
+            } catch (const UsageError&) {
+                fatal = std::current_exception();
+            } catch (const Failure& e) {
+                // A failure that a signal caused (Interrupted too) stops everything.
+                if (caughtSignal() != 0) {
+                    fatal = std::current_exception();
+                } else {
+                    messages += std::string("varic: ") + e.what() + "\n";
+                    failed = true;
+                }
+            } catch (...) {
+                fatal = std::current_exception();
+            }
+            finished(index, std::move(messages), failed, fatal);
+        }
+    }
+
+    // After every worker has returned: the messages still held, then the exception that
+    // stopped the batch, if any. Returns the number of files that failed.
+    int finish() {
+        for (std::optional<std::string>& messages : held_) {
+            if (messages && !messages->empty()) progress_.print(*messages);
+            messages.reset();
+        }
+        if (fatal_) std::rethrow_exception(fatal_);
+        return failed_;
+    }
+
+private:
+    void finished(std::size_t index, std::string messages, bool failed, std::exception_ptr fatal) {
+        const std::lock_guard<std::mutex> lock(mutex_);
+        if (failed) ++failed_;
+        if (fatal && !fatal_) {
+            fatal_ = fatal;
+            stopped_.store(true);
+        }
+        held_[index] = std::move(messages);
+        for (; printed_ < held_.size() && held_[printed_]; ++printed_) {
+            if (!held_[printed_]->empty()) progress_.print(*held_[printed_]);
+            held_[printed_].reset();
+        }
+    }
+
+    const std::vector<RenderJob> jobs_;
+    ProgressBar& progress_;
+    std::atomic<std::size_t> next_{0};
+    std::atomic<bool> stopped_{false};
+    std::mutex mutex_;                              // guards what follows
+    std::vector<std::optional<std::string>> held_;  // finished files' messages, not yet out
+    std::size_t printed_ = 0;                       // files whose messages are out
+    int failed_ = 0;
+    std::exception_ptr fatal_;
+};
+
+// The batch's jobs, each output checked against the others and against what exists, before
+// anything is written.
+std::vector<RenderJob> batchJobs(const RenderJob& common, const std::vector<std::string>& inputs,
+                                 const std::string& folder, bool force) {
     if (!isDirectory(folder)) throw Failure(folder + " is not a folder");
     std::vector<RenderJob> jobs;
     for (const std::string& input : inputs) {
@@ -299,33 +421,85 @@ int renderBatch(const RenderJob& common, const std::vector<std::string>& inputs,
         }
         jobs.push_back(job);
     }
-    int failed = 0;
+    return jobs;
+}
+
+// Seconds of audio in the files that can be read (the others fail in their turn).
+double batchSeconds(const std::vector<RenderJob>& jobs) {
+    double seconds = 0.0;
     for (const RenderJob& job : jobs) {
+        stopIfInterrupted();
         try {
-            render(job);
+            const SoundReader reader(job.input);
+            seconds +=
+                static_cast<double>(reader.promisedFrames().value_or(0)) / reader.sampleRate();
         } catch (const Interrupted&) {
             throw;
-        } catch (const UsageError&) {
-            throw;
-        } catch (const Failure& e) {
-            if (caughtSignal() != 0) throw;
-            std::fprintf(stderr, "varic: %s\n", e.what());
-            ++failed;
+        } catch (const Failure&) {
         }
     }
+    return seconds;
+}
+
+// Several inputs into one folder, each under its own name, on up to `workers` threads.
+int renderBatch(const RenderJob& common, const std::vector<std::string>& inputs,
+                const std::string& folder, bool force, int workers) {
+    std::vector<RenderJob> jobs = batchJobs(common, inputs, folder, force);
+    const std::size_t files = jobs.size();
+    const std::size_t threads = std::min(files, static_cast<std::size_t>(workers));
+    note("rendering " + counted(static_cast<long long>(files), "file") + " on " +
+         counted(static_cast<long long>(threads), "thread"));
+    ProgressBar progress(counted(static_cast<long long>(files), "file"), batchSeconds(jobs));
+    Batch batch(std::move(jobs), progress);
+    {
+        std::vector<std::thread> helpers;
+        for (std::size_t t = 1; t < threads; ++t) {
+            try {
+                helpers.emplace_back([&batch] { batch.work(); });
+            } catch (const std::system_error&) {
+                break;  // no more threads to be had: the ones running share the files
+            }
+        }
+        batch.work();
+        for (std::thread& helper : helpers) helper.join();
+    }
+    const int failed = batch.finish();
+    progress.finish();
     if (failed > 0) {
         throw Failure(std::to_string(failed) + " of " +
-                      counted(static_cast<long long>(jobs.size()), "file") + " failed");
+                      counted(static_cast<long long>(files), "file") + " failed");
     }
     return 0;
 }
 
+// The processors this process may run on.
+int availableCores() {
+    cpu_set_t set;
+    CPU_ZERO(&set);
+    if (::sched_getaffinity(0, sizeof set, &set) == 0 && CPU_COUNT(&set) > 0) {
+        return CPU_COUNT(&set);
+    }
+    return static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
+}
+
+Dither ditherOption(const Arguments& args) {
+    const std::string dither = args.value("--dither").value_or("tpdf");
+    if (dither == "tpdf") return Dither::tpdf;
+    if (dither == "none") return Dither::none;
+    throw UsageError("--dither " + dither + " is not valid: use none or tpdf");
+}
+
 }  // namespace
+
+RenderResult render(const RenderJob& job) {
+    return renderFile(job, nullptr);
+}
 
 int runRender(const std::vector<std::string>& words) {
     const Arguments args(
         "render", words,
-        {"--plugin", "--strength", "--param", "--precision", "--block", "--output-dir"},
+        {"--plugin", "--strength", "--param", "--precision", "--block", "--output-dir", "--dither",
+         "--jobs"},
         {"--float", "--double", "--pcm16", "--pcm24", "--pcm32", "--mono-to-stereo", "--force"});
     const auto folder = args.value("--output-dir");
     if (folder) {
@@ -333,6 +507,7 @@ int runRender(const std::vector<std::string>& words) {
     } else {
         args.expectOperands(2, 2, "IN and OUT (or IN... --output-dir DIR)");
         if (args.flag("--force")) throw UsageError("--force goes with --output-dir");
+        if (args.value("--jobs")) throw UsageError("--jobs goes with --output-dir");
     }
     RenderJob job;
     job.plugin = args.value("--plugin").value_or(defaultPluginPath());
@@ -354,7 +529,13 @@ int runRender(const std::vector<std::string>& words) {
     }
     job.sampleType = sampleTypeOption(args);
     job.monoToStereo = args.flag("--mono-to-stereo");
-    if (folder) return renderBatch(job, args.operands(), *folder, args.flag("--force"));
+    job.dither = ditherOption(args);
+    if (folder) {
+        const auto jobs = args.value("--jobs");
+        const int workers = jobs ? static_cast<int>(parseIntegerInRange(*jobs, "--jobs", 1, 1024))
+                                 : availableCores();
+        return renderBatch(job, args.operands(), *folder, args.flag("--force"), workers);
+    }
     job.input = args.operands()[0];
     job.output = args.operands()[1];
     render(job);
