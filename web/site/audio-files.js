@@ -83,9 +83,9 @@ function mp3SampleRate(bytes, start) {
 }
 
 // A WAV file of two channels: 32-bit float (WAVE_FORMAT_IEEE_FLOAT with its fact chunk, laid
-// out as libsndfile writes it, less the optional PEAK chunk), or 16-bit integers rounded as
-// `varic render` rounds them: scaled by 32768, with TPDF dither unless asked not to (none for a
-// sample that is exact already), to the nearest integer (ties to even), clipped.
+// out as libsndfile writes it, less the optional PEAK chunk), or 16-bit integers made as
+// `varic render` makes them, to the bit: scaled by 32768, with its TPDF dither unless asked not
+// to (none for a sample that is exact already), to the nearest integer (ties to even), clipped.
 export function encodeWav(left, right, sampleRate, { format = 'float', dither = true } = {}) {
   const float = format === 'float';
   const bytesPerSample = float ? 4 : 2;
@@ -119,37 +119,50 @@ export function encodeWav(left, right, sampleRate, { format = 'float', dither = 
       view.setFloat32(at + 4, right[n], true);
     }
   } else {
-    const next = dither ? tpdf(0x9e3779b9) : () => 0;
+    const none = () => 0;
+    const [noiseLeft, noiseRight] = dither ? [tpdf(0), tpdf(1)] : [none, none];
     for (let n = 0, at = header; n < frames; ++n, at += 4) {
-      view.setInt16(at, toPcm16(left[n], next), true);
-      view.setInt16(at + 2, toPcm16(right[n], next), true);
+      view.setInt16(at, toPcm16(left[n], noiseLeft()), true);
+      view.setInt16(at + 2, toPcm16(right[n], noiseRight()), true);
     }
   }
   return buffer;
 }
 
-// One sample as a 16-bit integer; noise() is the dither for it.
+// One sample as a 16-bit integer; noise is the dither drawn for it (used unless it is exact).
 export function toPcm16(sample, noise) {
   const scaled = sample * 32768;  // exact: a float times a power of two
   if (Number.isNaN(scaled)) return 0;
   const exact = Number.isInteger(scaled) && scaled >= -32768 && scaled <= 32767;
-  const value = exact ? scaled : scaled + noise();
+  const value = exact ? scaled : scaled + noise;
   let rounded = Math.round(value);  // halves go up; ties go to the even neighbour instead
   if (rounded - value === 0.5 && rounded % 2 !== 0) rounded -= 1;
   return Math.min(32767, Math.max(-32768, rounded));
 }
 
-// Triangular dither: the sum of two uniform values in [-0.5, 0.5), from xorshift32 with a
-// fixed seed, so that a render is the same every time.
-export function tpdf(seed) {
-  let state = seed >>> 0;
-  const uniform = () => {
-    state ^= state << 13;
-    state >>>= 0;
-    state ^= state >>> 17;
-    state ^= state << 5;
-    state >>>= 0;
-    return state / 4294967296 - 0.5;
+// Triangular dither, the very noise `varic render` adds: per channel a xoshiro128+ generator
+// whose four state words are the "lowbias32" hash of 4 x channel + 1 to 4; each sample takes two
+// numbers, whose top 24 bits give two uniform values in [-0.5, 0.5), summed.
+export function tpdf(channel) {
+  const lowbias32 = (x) => {
+    x = Math.imul(x ^ (x >>> 16), 0x7feb352d);
+    x = Math.imul(x ^ (x >>> 15), 0x846ca68b);
+    return (x ^ (x >>> 16)) >>> 0;
   };
-  return () => uniform() + uniform();
+  const s = [1, 2, 3, 4].map((i) => lowbias32(4 * channel + i));
+  const uniform = () => {
+    const result = (s[0] + s[3]) >>> 0;
+    const t = (s[1] << 9) >>> 0;
+    s[2] = (s[2] ^ s[0]) >>> 0;
+    s[3] = (s[3] ^ s[1]) >>> 0;
+    s[1] = (s[1] ^ s[2]) >>> 0;
+    s[0] = (s[0] ^ s[3]) >>> 0;
+    s[2] = (s[2] ^ t) >>> 0;
+    s[3] = ((s[3] << 11) | (s[3] >>> 21)) >>> 0;
+    return (result >>> 8) / 16777216 - 0.5;
+  };
+  return () => {
+    const first = uniform();
+    return first + uniform();
+  };
 }

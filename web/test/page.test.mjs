@@ -96,8 +96,15 @@ test('a listener\'s session: keyboard, plot, own file, downloads, nothing from e
         assert.ok(downloaded[chunk].equals(reference[chunk]), `the "${chunk}" chunk`);
       }
 
-      // 16 bits with dither: a file the filter leaves alone (Strength 0) comes back as it was,
-      // its silence included.
+      // 16 bits with dither: the very integers varic writes, noise included.
+      await page.selectOption('#format', 'pcm16');
+      assert.equal(await page.isChecked('#dither'), true);
+      const dithered = wavChunks(await download(page, dir));
+      const expected16 = join(dir, 'expected16.wav');
+      varic('render', own, expected16, '--precision', '32', '--pcm16', '--strength', '75');
+      assert.ok(dithered.data.equals(wavChunks(expected16).data), 'the dithered 16-bit samples');
+
+      // A file the filter leaves alone (Strength 0) comes back as it was, its silence included.
       const pcm16 = join(dir, 'pcm16.wav');
       varic('render', own, pcm16, '--pcm16', '--strength', '0');
       await openFile(page, pcm16);
