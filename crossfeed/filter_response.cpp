@@ -1,4 +1,4 @@
-#include "crossfeed/filter_response.h"
+#include "filter_response.h"
 
 #include <cmath>
 

@@ -15,7 +15,7 @@
 #include <complex>
 #include <cstdint>
 
-#include "crossfeed/crossfeed_filter.h"
+#include "crossfeed_filter.h"
 
 namespace crossfeed {
 

@@ -8,8 +8,8 @@
 
 #include <cstdint>
 
-#include "crossfeed/crossfeed_filter.h"
-#include "crossfeed/filter_response.h"
+#include "crossfeed_filter.h"
+#include "filter_response.h"
 
 namespace {
 

@@ -8,10 +8,10 @@
 #include <limits>
 #include <vector>
 
-#include "crossfeed/crossfeed_filter.h"
-#include "crossfeed/filter_response.h"
-#include "crossfeed/varic_crossfeed.h"
-#include "tests/classes/probe_effect.h"
+#include "crossfeed_filter.h"
+#include "filter_response.h"
+#include "probe_effect.h"
+#include "varic_crossfeed.h"
 
 namespace {
 
