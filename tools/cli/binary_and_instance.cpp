@@ -4,7 +4,8 @@
 #include <cctype>
 #include <cstring>
 
-#include "cli_support.h"
+#include "command_line.h"
+#include "files.h"
 
 namespace varic {
 namespace {

@@ -9,7 +9,6 @@
 #include <vector>
 
 #include "plugin_host.h"
-#include "plugin_location.h"
 
 namespace varic {
 
