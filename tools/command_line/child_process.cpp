@@ -125,8 +125,12 @@ ChildEnd runChild(const std::vector<std::string>& command, const ChildRun& how) 
     const std::string results = scratch.file("result");
     const std::string logPath = scratch.file("log");
     std::string line;
-    for (const std::string& word : command) line += (line.empty() ? "" : " ") + quoted(word);
-    if (how.resultsChannel) line += " --results " + quoted(results);
+    std::vector<std::string> words = command;
+    if (how.resultsChannel) words.insert(words.end(), {"--results", results});
+    for (const std::string& word : words) {
+        if (!line.empty()) line += ' ';
+        line += quoted(word);
+    }
     SECURITY_ATTRIBUTES inherit{sizeof(SECURITY_ATTRIBUTES), nullptr, TRUE};
     HANDLE log = CreateFileA(logPath.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
                              &inherit, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
