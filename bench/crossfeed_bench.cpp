@@ -23,10 +23,10 @@
 #include <string>
 #include <vector>
 
-#include "tools/host/host_float_mode.h"
-#include "tools/host/plugin_host.h"
-#include "tools/host/plugin_under_test.h"
-#include "tools/host/stereo_buffer.h"
+#include "host_float_mode.h"
+#include "plugin_host.h"
+#include "plugin_under_test.h"
+#include "stereo_buffer.h"
 
 namespace {
 

@@ -99,7 +99,7 @@ set(VARIC_DEV_INCLUDEDIR ${CMAKE_INSTALL_INCLUDEDIR}/${VARIC_DEV_NAME})
 set(VARIC_DEV_DATADIR ${CMAKE_INSTALL_DATADIR}/${VARIC_DEV_NAME})
 set(VARIC_DEV_CMAKEDIR ${CMAKE_INSTALL_LIBDIR}/cmake/VstEffectBase)
 
-add_library(vst_effect_entry STATIC binding/plugin_entry.cpp)
+add_library(vst_effect_entry STATIC effect_base/plugin_entry.cpp)
 target_link_libraries(vst_effect_entry PRIVATE $<BUILD_INTERFACE:vst_effect_base>)
 set_target_properties(vst_effect_entry PROPERTIES EXPORT_NAME PluginEntry)
 set_target_properties(vst_effect_base PROPERTIES EXPORT_NAME VstEffectBase)
@@ -107,14 +107,25 @@ target_compile_features(vst_effect_base INTERFACE cxx_std_14)
 target_compile_options(vst_effect_base INTERFACE
     $<INSTALL_INTERFACE:-ffp-contract=off> $<INSTALL_INTERFACE:-fno-fast-math>)
 
+# The headers keep the two folders of the source tree. Both folders are include folders, as in
+# the build (the headers include each other by file name), and so is the folder above them:
+# code written against 1.0.0 includes "effect_base/audio_effect_x.h" and still compiles.
 install(TARGETS vst_effect_base vst_effect_entry EXPORT VstEffectBaseTargets
         ARCHIVE DESTINATION ${CMAKE_INSTALL_LIBDIR} COMPONENT development
-        INCLUDES DESTINATION ${VARIC_DEV_INCLUDEDIR})
-install(FILES binding/aeffect.h DESTINATION ${VARIC_DEV_INCLUDEDIR}/binding
-        COMPONENT development)
-install(DIRECTORY effect_base/ DESTINATION ${VARIC_DEV_INCLUDEDIR}/effect_base
+        INCLUDES DESTINATION ${VARIC_DEV_INCLUDEDIR} ${VARIC_DEV_INCLUDEDIR}/binding
+                             ${VARIC_DEV_INCLUDEDIR}/effect_base)
+install(DIRECTORY binding/ DESTINATION ${VARIC_DEV_INCLUDEDIR}/binding
         COMPONENT development FILES_MATCHING PATTERN "*.h")
-install(FILES binding/exports.map DESTINATION ${VARIC_DEV_DATADIR} COMPONENT development)
+install(DIRECTORY effect_base/ DESTINATION ${VARIC_DEV_INCLUDEDIR}/effect_base
+        COMPONENT development FILES_MATCHING PATTERN "*.h" PATTERN entry_routines.h EXCLUDE)
+# 1.0.0 installed these two under effect_base/; a header of one line keeps each old name.
+foreach(moved conversions.h vst_records.h)
+    file(CONFIGURE OUTPUT ${PROJECT_BINARY_DIR}/moved_headers/${moved} CONTENT
+        "#pragma once\n// Now binding/${moved}; this name stays for code written against 1.0.0.\n#include \"../binding/${moved}\"\n")
+    install(FILES ${PROJECT_BINARY_DIR}/moved_headers/${moved}
+            DESTINATION ${VARIC_DEV_INCLUDEDIR}/effect_base COMPONENT development)
+endforeach()
+install(FILES effect_base/exports.map DESTINATION ${VARIC_DEV_DATADIR} COMPONENT development)
 install(EXPORT VstEffectBaseTargets NAMESPACE VstEffectBase::
         DESTINATION ${VARIC_DEV_CMAKEDIR} COMPONENT development)
 

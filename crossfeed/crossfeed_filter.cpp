@@ -8,12 +8,12 @@
 // Every operation is rounded as written (no contraction to fused multiply-adds): the output is
 // bit-exact, so the build must keep -ffp-contract=off.
 
-#include "crossfeed/crossfeed_filter.h"
+#include "crossfeed_filter.h"
 
 #include <cmath>
 #include <limits>
 
-#include "effect_base/conversions.h"
+#include "conversions.h"
 
 namespace crossfeed {
 namespace {

@@ -14,7 +14,7 @@
 
 #include <cmath>
 
-#include "crossfeed/crossfeed_filter.h"
+#include "crossfeed_filter.h"
 
 namespace crossfeed {
 

@@ -1,11 +1,11 @@
 // VaricCrossfeed's processing calls, its identity, its Strength parameter and its program.
 
-#include "crossfeed/varic_crossfeed.h"
+#include "varic_crossfeed.h"
 
 #include <new>
 
-#include "crossfeed/float_mode.h"
-#include "effect_base/platform_text.h"
+#include "float_mode.h"
+#include "platform_text.h"
 
 namespace {
 

@@ -5,8 +5,8 @@
 #include <atomic>
 #include <cstdint>
 
-#include "crossfeed/crossfeed_filter.h"
-#include "effect_base/audio_effect_x.h"
+#include "audio_effect_x.h"
+#include "crossfeed_filter.h"
 
 class VaricCrossfeed : public AudioEffectX {
 public:

@@ -3,8 +3,8 @@
 // and only when that is not null; the slot order below is part of the binary contract with
 // editors built elsewhere. The crossfeed has no editor.
 
-#include "binding/aeffect.h"
-#include "effect_base/vst_records.h"
+#include "aeffect.h"
+#include "vst_records.h"
 
 class AudioEffect;
 

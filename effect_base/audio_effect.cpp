@@ -1,9 +1,9 @@
-#include "effect_base/audio_effect.h"
+#include "audio_effect.h"
 
 #include <cstring>
 
-#include "binding/entry_routines.h"
-#include "effect_base/conversions.h"
+#include "conversions.h"
+#include "entry_routines.h"
 
 AudioEffect::AudioEffect(audioMasterCallback audioMaster, VstInt32 numPrograms, VstInt32 numParams)
     : audioMaster(audioMaster),

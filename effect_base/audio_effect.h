@@ -20,8 +20,8 @@
 // on another; everything else that an effect shares with its processing calls is set while it
 // is suspended. An effect that calls its own operations keeps to their tags.
 
-#include "binding/aeffect.h"
-#include "effect_base/aeff_editor.h"
+#include "aeff_editor.h"
+#include "aeffect.h"
 
 class AudioEffect {
 public:

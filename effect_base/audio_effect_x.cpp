@@ -1,6 +1,6 @@
-#include "effect_base/audio_effect_x.h"
+#include "audio_effect_x.h"
 
-#include "effect_base/conversions.h"
+#include "conversions.h"
 
 using conversions::oneOrZero;
 

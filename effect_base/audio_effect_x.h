@@ -11,8 +11,8 @@
 // request (see host_requests.cpp) sends nothing without a host callback and answers what a
 // host's 0 would give.
 
-#include "effect_base/audio_effect.h"
-#include "effect_base/vst_records.h"
+#include "audio_effect.h"
+#include "vst_records.h"
 
 class AudioEffectX : public AudioEffect {
 public:

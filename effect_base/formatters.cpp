@@ -8,7 +8,7 @@
 #include <cstdint>
 #include <cstring>
 
-#include "effect_base/audio_effect.h"
+#include "audio_effect.h"
 
 namespace {
 

@@ -3,8 +3,8 @@
 // answer in one of these ways: as a bool (the whole answer), an int32 (its low 32 bits),
 // 1/0, a pointer, or unchanged.
 
-#include "effect_base/audio_effect_x.h"
-#include "effect_base/conversions.h"
+#include "audio_effect_x.h"
+#include "conversions.h"
 
 using conversions::oneOrZero;
 

@@ -1,4 +1,4 @@
-#include "effect_base/platform_text.h"
+#include "platform_text.h"
 
 #ifdef _WIN32
 #define WIN32_LEAN_AND_MEAN

@@ -5,7 +5,7 @@
 
 #include <cstddef>
 
-#include "binding/aeffect.h"
+#include "aeffect.h"
 
 namespace platform_text {
 

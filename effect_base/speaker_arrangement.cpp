@@ -3,8 +3,8 @@
 
 #include <cstring>
 
-#include "effect_base/audio_effect_x.h"
-#include "effect_base/speaker_memory.h"
+#include "audio_effect_x.h"
+#include "speaker_memory.h"
 
 namespace {
 

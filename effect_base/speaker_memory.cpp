@@ -1,4 +1,4 @@
-#include "effect_base/speaker_memory.h"
+#include "speaker_memory.h"
 
 #include <cstdlib>
 

@@ -15,7 +15,7 @@
 #include <string>
 #include <vector>
 
-#include "fuzz/fuzz_support.h"
+#include "fuzz_support.h"
 
 using fuzzing::Input;
 using fuzzing::require;

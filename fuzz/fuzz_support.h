@@ -9,8 +9,8 @@
 #include <cstring>
 #include <type_traits>
 
-#include "binding/aeffect.h"
-#include "effect_base/audio_effect.h"
+#include "aeffect.h"
+#include "audio_effect.h"
 
 namespace fuzzing {
 

@@ -16,8 +16,8 @@
 #include <string>
 #include <vector>
 
-#include "fuzz/fuzz_support.h"
-#include "tools/host/stereo_buffer.h"
+#include "fuzz_support.h"
+#include "stereo_buffer.h"
 
 using fuzzing::bitCast;
 using fuzzing::Input;

@@ -21,7 +21,7 @@
 #include <limits>
 #include <vector>
 
-#include "fuzz/fuzz_support.h"
+#include "fuzz_support.h"
 
 using fuzzing::bitCast;
 using fuzzing::Input;

@@ -19,8 +19,8 @@
 #include <string>
 #include <vector>
 
-#include "effect_base/audio_effect_x.h"
-#include "fuzz/fuzz_support.h"
+#include "audio_effect_x.h"
+#include "fuzz_support.h"
 
 using fuzzing::Input;
 using fuzzing::require;

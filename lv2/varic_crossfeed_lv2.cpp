@@ -12,8 +12,8 @@
 #include <new>
 #include <type_traits>
 
-#include "crossfeed/crossfeed_filter.h"
-#include "crossfeed/float_mode.h"
+#include "crossfeed_filter.h"
+#include "float_mode.h"
 
 namespace {
 

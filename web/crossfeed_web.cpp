@@ -9,7 +9,7 @@
 
 #include <cstdint>
 
-#include "crossfeed/crossfeed_filter.h"
+#include "crossfeed_filter.h"
 
 namespace {
 

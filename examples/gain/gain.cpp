@@ -4,8 +4,8 @@
 #include <atomic>
 #include <new>
 
-#include "effect_base/audio_effect_x.h"
-#include "effect_base/platform_text.h"
+#include "audio_effect_x.h"
+#include "platform_text.h"
 
 namespace {
 

@@ -6,8 +6,8 @@
 #include <cstring>
 #include <new>
 
-#include "effect_base/audio_effect_x.h"
-#include "effect_base/platform_text.h"
+#include "audio_effect_x.h"
+#include "platform_text.h"
 
 namespace {
 

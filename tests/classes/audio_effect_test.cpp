@@ -5,7 +5,7 @@
 
 #include <cstring>
 
-#include "tests/classes/probe_effect.h"
+#include "probe_effect.h"
 
 using probes::attach;
 using probes::Log;

@@ -7,7 +7,7 @@
 #include <cstdio>
 #include <limits>
 
-#include "tests/classes/probe_effect.h"
+#include "probe_effect.h"
 
 using probes::attach;
 using probes::Log;

@@ -8,9 +8,9 @@
 #include <limits>
 #include <vector>
 
-#include "crossfeed/crossfeed_filter.h"
-#include "crossfeed/varic_crossfeed.h"
-#include "tests/classes/probe_effect.h"
+#include "crossfeed_filter.h"
+#include "probe_effect.h"
+#include "varic_crossfeed.h"
 
 namespace {
 

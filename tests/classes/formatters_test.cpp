@@ -8,7 +8,7 @@
 #include <limits>
 #include <string>
 
-#include "tests/classes/probe_effect.h"
+#include "probe_effect.h"
 
 #if defined(__linux__) && !defined(__SANITIZE_THREAD__)
 #include <sys/mman.h>

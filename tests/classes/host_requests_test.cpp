@@ -6,7 +6,7 @@
 #include <functional>
 #include <string>
 
-#include "tests/classes/probe_effect.h"
+#include "probe_effect.h"
 
 using probes::attach;
 using probes::ProbeEffect;

@@ -15,8 +15,8 @@
 #include <type_traits>
 #include <vector>
 
-#include "effect_base/audio_effect_x.h"
-#include "tools/host/plugin_host.h"
+#include "audio_effect_x.h"
+#include "plugin_host.h"
 
 namespace probes {
 

@@ -8,8 +8,8 @@
 #include <string>
 #include <vector>
 
-#include "effect_base/speaker_memory.h"
-#include "tests/classes/probe_effect.h"
+#include "probe_effect.h"
+#include "speaker_memory.h"
 
 #if defined(__SANITIZE_ADDRESS__)
 #include <sanitizer/asan_interface.h>

@@ -25,10 +25,10 @@
 #include <random>
 #include <sstream>
 
-#include "crossfeed/crossfeed_filter.h"
-#include "tools/host/plugin_host.h"
-#include "tools/host/plugin_under_test.h"
-#include "tools/host/stereo_buffer.h"
+#include "crossfeed_filter.h"
+#include "plugin_host.h"
+#include "plugin_under_test.h"
+#include "stereo_buffer.h"
 
 using vsthost::bitsOf;
 

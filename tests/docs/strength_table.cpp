@@ -14,7 +14,7 @@
 #include <string>
 #include <vector>
 
-#include "crossfeed/crossfeed_filter.h"
+#include "crossfeed_filter.h"
 
 namespace {
 

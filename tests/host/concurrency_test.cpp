@@ -12,7 +12,7 @@
 #include <thread>
 #include <vector>
 
-#include "tests/host/host_test_support.h"
+#include "host_test_support.h"
 
 using testing_support::makeInstance;
 using testing_support::randomSignal;

@@ -2,7 +2,7 @@
 
 #include <climits>
 
-#include "tests/host/host_test_support.h"
+#include "host_test_support.h"
 
 namespace {
 

@@ -5,8 +5,8 @@
 #include <limits>
 #include <utility>
 
-#include "tests/host/host_test_support.h"
-#include "tests/host/reference_crossfeed.h"
+#include "host_test_support.h"
+#include "reference_crossfeed.h"
 
 using testing_support::bitsOf;
 using testing_support::differenceOf;

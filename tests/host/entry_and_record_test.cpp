@@ -3,7 +3,7 @@
 
 #include <cstddef>
 
-#include "tests/host/host_test_support.h"
+#include "host_test_support.h"
 
 using testing_support::makeInstance;
 using testing_support::Stereo;

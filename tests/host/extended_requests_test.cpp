@@ -3,7 +3,7 @@
 #include <climits>
 #include <cstring>
 
-#include "tests/host/host_test_support.h"
+#include "host_test_support.h"
 
 namespace {
 

@@ -4,9 +4,9 @@
 #include <algorithm>
 #include <limits>
 
-#include "tests/host/host_test_support.h"
-#include "tests/host/reference_crossfeed.h"
-#include "tools/host/host_float_mode.h"
+#include "host_float_mode.h"
+#include "host_test_support.h"
+#include "reference_crossfeed.h"
 
 using testing_support::HostMode;
 using testing_support::kHostModes;

@@ -3,7 +3,7 @@
 
 #include <string>
 
-#include "tests/host/host_test_support.h"
+#include "host_test_support.h"
 
 using vsthost::pluginUnderTestPath;
 

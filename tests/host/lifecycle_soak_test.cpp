@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "tests/host/host_test_support.h"
+#include "host_test_support.h"
 
 #if defined(__has_feature)
 #if __has_feature(address_sanitizer)

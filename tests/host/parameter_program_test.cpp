@@ -4,7 +4,7 @@
 #include <cstring>
 #include <limits>
 
-#include "tests/host/host_test_support.h"
+#include "host_test_support.h"
 
 using testing_support::bitsOf;
 using testing_support::differenceOf;

@@ -6,7 +6,7 @@
 #include <cmath>
 #include <thread>
 
-#include "tests/host/host_test_support.h"
+#include "host_test_support.h"
 
 using testing_support::Stereo;
 

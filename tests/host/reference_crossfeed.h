@@ -4,7 +4,7 @@
 
 #include <cstdint>
 
-#include "tests/host/host_test_support.h"
+#include "host_test_support.h"
 
 namespace testing_support {
 

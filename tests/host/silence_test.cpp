@@ -6,8 +6,8 @@
 #include <random>
 #include <string>
 
-#include "tests/host/host_test_support.h"
-#include "tests/host/reference_crossfeed.h"
+#include "host_test_support.h"
+#include "reference_crossfeed.h"
 
 using testing_support::bitsOf;
 using testing_support::makeInstance;

@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "tests/host/host_test_support.h"
+#include "host_test_support.h"
 
 using testing_support::differenceOf;
 using testing_support::randomSignal;

@@ -4,9 +4,9 @@
 # namespace): its varic finds the plug-in installed beside it, describes it and renders
 # through it, and VARIC_PLUGIN still names another one. Nor does the installed varic carry
 # the path of either tree. For effect developers it holds the guide, the validator's page and
-# the examples outside share/doc, and pkg-config gives the compiler the flags the CMake target
-# gives.
-# Usage: installed_tree_test.sh STAGE SOURCE_DIR BUILD_DIR OTHER_PLUGIN
+# the examples outside share/doc, and pkg-config gives the compiler the flags and include
+# folders the CMake target gives, where a source written against 1.0.0 still compiles.
+# Usage: installed_tree_test.sh STAGE SOURCE_DIR BUILD_DIR OTHER_PLUGIN CXX
 # Exits 77 (skipped) when no private mount namespace can be made.
 set -uo pipefail
 
@@ -32,7 +32,7 @@ if [ "${1:-}" = --hidden ]; then
     exit "$failed"
 fi
 
-stage=$1 source=$(realpath "$2") build=$(realpath "$3") other=$4
+stage=$1 source=$(realpath "$2") build=$(realpath "$3") other=$4 cxx=$5
 if ! unshare --map-root-user --mount true 2>/dev/null; then
     echo "SKIPPED: no private mount namespace (unshare --map-root-user --mount) to hide the trees"
     exit 77
@@ -57,6 +57,24 @@ pc_flags=$(PKG_CONFIG_LIBDIR=${pc%/*} pkg-config --cflags-only-other vst-effect-
 grep -qx -- -fno-fast-math <<<"$cmake_flags" || fail "the CMake target lacks -fno-fast-math"
 [ "$pc_flags" = "$cmake_flags" ] ||
     fail "pkg-config gives $(echo $pc_flags), the CMake target $(echo $cmake_flags)"
+
+# The include folders too (the same for both targets): both header folders, where the headers
+# name each other by file name, and the one above them, where 1.0.0's folder names, and its
+# two headers since moved to binding/, still resolve.
+cmake_includes=$(sed -n 's/^ *INTERFACE_INCLUDE_DIRECTORIES "\(.*\)"$/\1/p' "$targets" |
+    tr ';' '\n' | sed 's|^${_IMPORT_PREFIX}/||' | sort -u)
+pc_includes=$(for flag in $(PKG_CONFIG_LIBDIR=${pc%/*} pkg-config --cflags-only-I vst-effect-base); do
+    realpath --relative-to="$stage" "${flag#-I}"
+done | sort)
+[ "$pc_includes" = "$cmake_includes" ] ||
+    fail "pkg-config includes $(echo $pc_includes), the CMake target $(echo $cmake_includes)"
+printf '%s\n' '#include "binding/aeffect.h"' '#include "effect_base/audio_effect_x.h"' \
+    '#include "effect_base/conversions.h"' '#include "effect_base/vst_records.h"' \
+    'static_assert(sizeof(VstSpeakerProperties) == 112, "");' \
+    'int f() { return conversions::oneOrZero(true) + kEffectMagic; }' >"$work/old_style.cpp"
+"$cxx" -std=c++17 -fsyntax-only "$work/old_style.cpp" \
+    $(PKG_CONFIG_LIBDIR=${pc%/*} pkg-config --cflags vst-effect-base) ||
+    fail "a source in 1.0.0's style does not compile against the install"
 
 if found=$(strings -n 4 "$work/tree/bin/varic" | grep -F -e "$source" -e "$build"); then
     fail "the installed varic contains the path of its trees: $found"

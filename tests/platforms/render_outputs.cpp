@@ -19,8 +19,8 @@
 #include <string>
 #include <vector>
 
-#include "tools/host/plugin_host.h"
-#include "tools/host/stereo_buffer.h"
+#include "plugin_host.h"
+#include "stereo_buffer.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "tools/cli/audio_file.h"
+#include "audio_file.h"
 
 #include <fcntl.h>
 #include <unistd.h>
@@ -12,7 +12,7 @@
 #include <utility>
 #include <vector>
 
-#include "tools/cli/cli_support.h"
+#include "cli_support.h"
 
 namespace varic {
 namespace {

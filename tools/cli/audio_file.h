@@ -9,7 +9,7 @@
 #include <utility>
 #include <vector>
 
-#include "tools/cli/quantiser.h"
+#include "quantiser.h"
 
 namespace varic {
 

@@ -1,10 +1,10 @@
-#include "tools/cli/binary_and_instance.h"
+#include "binary_and_instance.h"
 
 #include <algorithm>
 #include <cctype>
 #include <cstring>
 
-#include "tools/cli/cli_support.h"
+#include "cli_support.h"
 
 namespace varic {
 namespace {

@@ -8,8 +8,8 @@
 #include <string>
 #include <vector>
 
-#include "tools/cli/plugin_location.h"
-#include "tools/host/plugin_host.h"
+#include "plugin_host.h"
+#include "plugin_location.h"
 
 namespace varic {
 

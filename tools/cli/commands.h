@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "tools/cli/quantiser.h"
+#include "quantiser.h"
 
 namespace varic {
 

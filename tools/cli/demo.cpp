@@ -9,11 +9,11 @@
 #include <numbers>
 #include <vector>
 
-#include "tools/cli/audio_file.h"
-#include "tools/cli/binary_and_instance.h"
-#include "tools/cli/cli_support.h"
-#include "tools/cli/commands.h"
-#include "tools/cli/response.h"
+#include "audio_file.h"
+#include "binary_and_instance.h"
+#include "cli_support.h"
+#include "commands.h"
+#include "response.h"
 
 namespace varic {
 namespace {

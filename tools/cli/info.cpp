@@ -5,9 +5,9 @@
 #include <string>
 #include <vector>
 
-#include "tools/cli/binary_and_instance.h"
-#include "tools/cli/cli_support.h"
-#include "tools/cli/commands.h"
+#include "binary_and_instance.h"
+#include "cli_support.h"
+#include "commands.h"
 
 namespace varic {
 namespace {

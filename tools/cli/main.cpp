@@ -9,10 +9,10 @@
 #include <string>
 #include <vector>
 
-#include "tools/cli/binary_and_instance.h"
-#include "tools/cli/cli_support.h"
-#include "tools/cli/commands.h"
-#include "tools/validate/validate.h"
+#include "binary_and_instance.h"
+#include "cli_support.h"
+#include "commands.h"
+#include "validate.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "tools/cli/plugin_location.h"
+#include "plugin_location.h"
 
 #include <cstdlib>
 #include <filesystem>

@@ -1,4 +1,4 @@
-#include "tools/cli/quantiser.h"
+#include "quantiser.h"
 
 #include <sndfile.h>
 

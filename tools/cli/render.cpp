@@ -17,12 +17,12 @@
 #include <utility>
 #include <vector>
 
-#include "tools/cli/audio_file.h"
-#include "tools/cli/binary_and_instance.h"
-#include "tools/cli/cli_support.h"
-#include "tools/cli/commands.h"
-#include "tools/cli/response.h"
-#include "tools/host/stereo_buffer.h"
+#include "audio_file.h"
+#include "binary_and_instance.h"
+#include "cli_support.h"
+#include "commands.h"
+#include "response.h"
+#include "stereo_buffer.h"
 
 namespace varic {
 namespace {

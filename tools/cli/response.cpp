@@ -1,6 +1,6 @@
 // varic response: the gain of the channel sum and difference against frequency.
 
-#include "tools/cli/response.h"
+#include "response.h"
 
 #include <fcntl.h>
 #include <spawn.h>
@@ -19,10 +19,10 @@
 #include <numbers>
 #include <sstream>
 
-#include "tools/cli/binary_and_instance.h"
-#include "tools/cli/cli_support.h"
-#include "tools/cli/commands.h"
-#include "tools/host/stereo_buffer.h"
+#include "binary_and_instance.h"
+#include "cli_support.h"
+#include "commands.h"
+#include "stereo_buffer.h"
 
 extern char** environ;
 

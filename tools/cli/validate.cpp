@@ -1,11 +1,11 @@
 // varic validate: the validator of tools/validate, run from varic.
 
-#include "tools/validate/validate.h"
+#include "validate.h"
 
-#include "tools/cli/cli_support.h"
-#include "tools/cli/commands.h"
-#include "tools/cli/plugin_location.h"
-#include "tools/validate/child_process.h"
+#include "child_process.h"
+#include "cli_support.h"
+#include "commands.h"
+#include "plugin_location.h"
 
 namespace varic {
 

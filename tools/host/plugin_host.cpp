@@ -1,4 +1,4 @@
-#include "tools/host/plugin_host.h"
+#include "plugin_host.h"
 
 #include <filesystem>
 #include <system_error>

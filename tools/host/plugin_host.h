@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "binding/aeffect.h"
+#include "aeffect.h"
 
 namespace vsthost {
 

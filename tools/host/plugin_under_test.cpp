@@ -1,4 +1,4 @@
-#include "tools/host/plugin_under_test.h"
+#include "plugin_under_test.h"
 
 #include <cstdio>
 #include <cstdlib>

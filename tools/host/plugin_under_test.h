@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "tools/host/plugin_host.h"
+#include "plugin_host.h"
 
 namespace vsthost {
 

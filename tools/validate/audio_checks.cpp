@@ -8,8 +8,8 @@
 #include <random>
 #include <thread>
 
-#include "tools/host/host_float_mode.h"
-#include "tools/validate/check_support.h"
+#include "check_support.h"
+#include "host_float_mode.h"
 
 namespace validate {
 namespace {

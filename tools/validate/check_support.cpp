@@ -1,4 +1,4 @@
-#include "tools/validate/check_support.h"
+#include "check_support.h"
 
 #include <algorithm>
 #include <atomic>

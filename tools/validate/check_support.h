@@ -12,8 +12,8 @@
 #include <string>
 #include <vector>
 
-#include "tools/host/plugin_host.h"
-#include "tools/validate/realtime_watch.h"
+#include "plugin_host.h"
+#include "realtime_watch.h"
 
 namespace validate {
 

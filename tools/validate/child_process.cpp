@@ -1,4 +1,4 @@
-#include "tools/validate/child_process.h"
+#include "child_process.h"
 
 #include <algorithm>
 #include <chrono>

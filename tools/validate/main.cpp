@@ -8,8 +8,8 @@
 #include <string>
 #include <vector>
 
-#include "tools/validate/child_process.h"
-#include "tools/validate/validate.h"
+#include "child_process.h"
+#include "validate.h"
 
 namespace {
 

@@ -7,7 +7,7 @@
 #include <random>
 #include <thread>
 
-#include "tools/validate/check_support.h"
+#include "check_support.h"
 
 namespace validate {
 namespace {

@@ -1,4 +1,4 @@
-#include "tools/validate/realtime_watch.h"
+#include "realtime_watch.h"
 
 #include <atomic>
 

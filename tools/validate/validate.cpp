@@ -1,4 +1,4 @@
-#include "tools/validate/validate.h"
+#include "validate.h"
 
 #include <algorithm>
 #include <chrono>
@@ -7,9 +7,9 @@
 #include <set>
 #include <sstream>
 
-#include "tools/host/plugin_host.h"
-#include "tools/validate/check_support.h"
-#include "tools/validate/child_process.h"
+#include "check_support.h"
+#include "child_process.h"
+#include "plugin_host.h"
 
 namespace validate {
 

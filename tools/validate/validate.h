@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "tools/validate/child_process.h"
+#include "child_process.h"
 
 // The command's usage after its name, and what its help adds below it.
 #define VALIDATE_SYNOPSIS "[PLUGIN] [--quick] [--json] [--only GROUP,...] [--timeout SECONDS]"

@@ -1,7 +1,7 @@
 // A library whose entry returns a record that is not a VST effect: the magic is missing, and
 // so are all routines. A host must not call into it.
 
-#include "binding/aeffect.h"
+#include "aeffect.h"
 
 namespace {
 AEffect notAnEffect{};

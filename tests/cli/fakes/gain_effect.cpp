@@ -15,7 +15,7 @@
 #include <new>
 #include <thread>
 
-#include "effect_base/audio_effect_x.h"
+#include "audio_effect_x.h"
 
 namespace {
 

@@ -2,7 +2,7 @@
 
 #include <new>
 
-#include "effect_base/audio_effect_x.h"
+#include "audio_effect_x.h"
 
 namespace {
 

@@ -1,6 +1,6 @@
 // A plug-in whose entry makes no instance.
 
-#include "binding/aeffect.h"
+#include "aeffect.h"
 
 extern "C" __attribute__((visibility("default"))) AEffect* VSTPluginMain(audioMasterCallback) {
     return nullptr;

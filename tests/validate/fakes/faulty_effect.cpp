@@ -19,7 +19,7 @@
 #include <thread>
 #include <vector>
 
-#include "effect_base/audio_effect_x.h"
+#include "audio_effect_x.h"
 
 namespace {
 

@@ -8,7 +8,7 @@
 #include <cstring>
 #include <new>
 
-#include "binding/aeffect.h"
+#include "aeffect.h"
 
 namespace {
 

@@ -1,8 +1,8 @@
 // The plug-in binary's only exports: VSTPluginMain, and the same routine under the older name
 // main. Everything else in the binary is hidden.
 
-#include "binding/aeffect.h"
-#include "effect_base/audio_effect.h"
+#include "aeffect.h"
+#include "audio_effect.h"
 
 #if defined(_WIN32)
 #define VST_EXPORT __declspec(dllexport)

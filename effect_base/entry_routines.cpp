@@ -1,6 +1,6 @@
-#include "binding/entry_routines.h"
+#include "entry_routines.h"
 
-#include "effect_base/audio_effect.h"
+#include "audio_effect.h"
 
 namespace entry_routines {
 namespace {

@@ -4,7 +4,7 @@
 
 #include <cstddef>
 
-#include "binding/aeffect.h"
+#include "aeffect.h"
 
 struct VstEvents;
 struct VstPinProperties;

@@ -3,7 +3,7 @@
 // record's `object` field and forwards to the virtual operation of the same name; they check
 // nothing themselves (a null or stale record is the host's error).
 
-#include "binding/aeffect.h"
+#include "aeffect.h"
 
 namespace entry_routines {
 
