@@ -50,7 +50,7 @@ std::string manPage(const std::string& program, const std::string& templatePath)
     std::string sections;
     if (program == "varic-validate") {
         synopsis = varic::manSynopsis(validate::validateHelp(), program);
-        sections = varic::manSection(validate::validateHelp(), program);
+        sections = varic::manBody(validate::validateHelp());
     } else {
         for (const varic::Command& command : varic::commands()) {
             const std::string invocation = "varic " + command.help().name;

@@ -146,9 +146,14 @@ std::string manSynopsis(const CommandHelp& help, const std::string& invocation) 
 std::string manSection(const CommandHelp& help, const std::string& invocation) {
     std::string out = ".SS " + roff(invocation) + "\n";
     for (std::size_t i = 0; i < help.forms.size(); ++i) {
-        out += (i == 0 ? "" : ".br\n") + std::string(".B ") + roff(invocation) + "\n" +
-               roffSynopsis(help.forms[i]) + "\n";
+        if (i > 0) out += ".br\n";
+        out += ".B " + roff(invocation) + "\n" + roffSynopsis(help.forms[i]) + "\n";
     }
+    return out + manBody(help);
+}
+
+std::string manBody(const CommandHelp& help) {
+    std::string out;
     for (const std::string& paragraph : paragraphsOf(help.description)) {
         out += ".PP\n" + roff(wrapped(paragraph, 0, 0));
     }

@@ -36,6 +36,8 @@ std::string helpForms(const CommandHelp& help);
 // and the options.
 std::string manSynopsis(const CommandHelp& help, const std::string& invocation);
 std::string manSection(const CommandHelp& help, const std::string& invocation);
+// The description and the options alone, for a page of one command.
+std::string manBody(const CommandHelp& help);
 // The same in Markdown: a heading, the forms as a shell block, the description, the options.
 std::string markdownSection(const CommandHelp& help, const std::string& invocation);
 
