@@ -6,7 +6,7 @@
 #   lv2          P/lib/lv2/varic-crossfeed.lv2/: the LV2 bundle (module, manifest.ttl,
 #                varic-crossfeed.ttl); P/share/varic-crossfeed/pipewire/varic-crossfeed.conf
 #   cli          P/bin/varic, P/share/man/man1/varic.1.gz
-#   docs         P/share/doc/varic-crossfeed/: README.md, LICENSE, CHANGELOG.md
+#   docs         P/share/doc/varic-crossfeed/: README.md, LICENSE, CHANGELOG.md, docs/, bench/
 #                                                         P/README.txt (its own),
 #                                                         LICENSE.txt, CHANGELOG.md
 #   development  P/include/vst-effect-base/, P/LIBDIR/libvst_effect_{base,entry}.a,
@@ -80,7 +80,11 @@ install(FILES ${VARIC_LV2_PATH}/varic-crossfeed.lv2/manifest.ttl
 install(FILES pipewire/varic-crossfeed.conf
         DESTINATION ${CMAKE_INSTALL_DATADIR}/varic-crossfeed/pipewire COMPONENT lv2)
 
+# The README and every page it links to, laid out as in the source tree so that its links find
+# them: the PipeWire device's setup and varic's commands are in docs/.
 install(FILES README.md LICENSE CHANGELOG.md DESTINATION ${VARIC_INSTALL_DOCDIR} COMPONENT docs)
+install(DIRECTORY docs/ DESTINATION ${VARIC_INSTALL_DOCDIR}/docs COMPONENT docs)
+install(FILES bench/README.md DESTINATION ${VARIC_INSTALL_DOCDIR}/bench COMPONENT docs)
 
 # ---- for effect developers: the package VstEffectBase ----------------------------------------
 #

@@ -58,28 +58,29 @@ std::uint32_t truncatedRate(float sampleRate) noexcept {
     return static_cast<std::uint32_t>(static_cast<std::int64_t>(sampleRate));
 }
 
-void Filter::zeroState() {
+void Filter::reset() noexcept {
     stateLeft_ = 0.0;
     stateRight_ = 0.0;
     previousDifference_ = 0.0;
 }
 
-bool Filter::configure(std::uint32_t rate, std::int32_t strength) noexcept {
+void Filter::setup(std::uint32_t rate, std::int32_t strength) noexcept {
+    if (rate == coefficientRate_ && strength == coefficientStrength_) return;
     coefficientRate_ = rate;
-    zeroState();
+    coefficientStrength_ = strength;
+    reset();
     // The difference filter's poles multiply to 2 * strength / rate: at or above 1 the output
     // grows without bound, so such settings pass the audio through instead.
     stable_ = rate >= kDecayRate && 2 * static_cast<std::int64_t>(strength) < rate;
     if (!stable_) {
         decay_ = 0.0;
         feed_ = 0.0;
-        return false;
+        return;
     }
     // Products of the rounded reciprocal, not quotients: the last bit depends on it.
     const double inverse = 1.0 / static_cast<double>(rate);
     decay_ = inverse * static_cast<double>(kDecayRate);
     feed_ = static_cast<double>(strength) * inverse;
-    return true;
 }
 
 void Filter::settle() {
@@ -99,7 +100,7 @@ void Filter::settle() {
     const bool decayed = std::fabs(stateLeft_) < kNegligibleState &&
                          std::fabs(stateRight_) < kNegligibleState &&
                          std::fabs(previousDifference_) < kNegligibleState;
-    if (!finite || decayed) zeroState();
+    if (!finite || decayed) reset();
 }
 
 template <class Sample>

@@ -8,8 +8,7 @@
 // A plug-in wraps it like this, once per processing call:
 //
 //     const float_mode::DefaultFloatMode defaultMode;  // first thing: see below
-//     if (strength changed since the last block) filter.reset();
-//     filter.prepare(crossfeed::truncatedRate(sampleRate), strength);
+//     filter.setup(crossfeed::truncatedRate(sampleRate), strength);
 //     filter.process(inL, inR, outL, outR, frames);
 //
 // The output is the recursion's bits only in the processor's default floating-point mode
@@ -18,6 +17,7 @@
 // needs the same mode, so the wrapper makes one float_mode::DefaultFloatMode at the start of
 // every entry that computes (crossfeed/float_mode.h).
 
+#include <complex>
 #include <cstdint>
 
 namespace crossfeed {
@@ -57,22 +57,27 @@ public:
         double previousDifference;
     };
 
-    // Made without coefficients (rate 0): blocks pass through until the first configuration.
+    // The responses of the recursion at one frequency: how the channel sum and difference,
+    // and a sound on one side, reach the outputs.
+    struct Response {
+        std::complex<double> sum;           // L+R in to L+R out
+        std::complex<double> difference;    // L-R in to L-R out
+        std::complex<double> sameSide;      // left in to left out (and right to right)
+        std::complex<double> oppositeSide;  // left in to right out (and right to left)
+    };
+
+    // Made without coefficients (rate 0): blocks pass through until a setup with a rate.
     Filter() = default;
 
-    // Zeroes the state and computes the coefficients for a truncated rate and a strength
-    // (0 to kMaxStrength in a plug-in). Answers whether the settings are stable: the rate is at
-    // least kDecayRate and 2 * strength is below it. Unstable settings pass the audio through
-    // unchanged, with the state held at zero, rather than let the output grow without bound.
-    bool configure(std::uint32_t rate, std::int32_t strength) noexcept;
-    // Configures for rate and strength when rate is not the rate of the coefficients; does
-    // nothing otherwise, so the state runs on from block to block.
-    void prepare(std::uint32_t rate, std::int32_t strength) noexcept {
-        if (rate != coefficientRate_) configure(rate, strength);
-    }
-    // Forgets the coefficients and zeroes the state: the next prepare configures for any rate
-    // but 0, and until then blocks pass through.
-    void reset() noexcept { configure(0, 0); }
+    // Makes the coefficients those of a truncated rate and a stored strength (0 to
+    // kMaxStrength in a plug-in). When either differs from the current coefficients' it
+    // computes them and zeroes the state; otherwise it does nothing, so the state runs on from
+    // block to block. The settings are stable when the rate is at least kDecayRate and
+    // 2 * strength is below it; unstable ones pass the audio through unchanged, with the state
+    // held at zero, rather than let the output grow without bound.
+    void setup(std::uint32_t rate, std::int32_t strength) noexcept;
+    // Zeroes the state; the coefficients stay.
+    void reset() noexcept;
 
     // One block of frames samples per channel (none when frames is 0 or less). Samples are
     // handled in ascending order, both inputs read before either output is written, so outputs
@@ -88,7 +93,13 @@ public:
     void process(const double* inL, const double* inR, double* outL, double* outR,
                  std::int32_t frames) noexcept;
 
-    // The truncated rate the coefficients were computed for; 0 when there are none.
+    // The response at a frequency in Hz (0 to half the rate) of the recursion as set up:
+    // computed from the coefficients, not measured (crossfeed/filter_response.cpp). It is the
+    // exact recursion's; the 32-bit path adds only the rounding of its outputs. Settings that
+    // pass the audio through answer the identity.
+    Response response(double frequency) const noexcept;
+
+    // The truncated rate the coefficients were computed for; 0 before the first setup.
     std::uint32_t coefficientRate() const { return coefficientRate_; }
     // Whether blocks run through the recursion (stable settings) or pass through.
     bool stable() const { return stable_; }
@@ -100,9 +111,9 @@ private:
     template <class Sample>
     void run(const Sample* inL, const Sample* inR, Sample* outL, Sample* outR, std::int32_t frames);
     void settle();
-    void zeroState();
 
     std::uint32_t coefficientRate_ = 0;
+    std::int32_t coefficientStrength_ = 0;
     bool stable_ = false;
     double decay_ = 0.0;  // kDecayRate / rate, as a product of the rounded reciprocal
     double feed_ = 0.0;   // strength / rate, likewise

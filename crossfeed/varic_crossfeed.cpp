@@ -51,12 +51,14 @@ void VaricCrossfeed::processBlock(Sample** inputs, Sample** outputs, VstInt32 sa
     const Sample* const inR = inputs[1];
     Sample* const outL = outputs[0];
     Sample* const outR = outputs[1];
+    // Every change of the stored strength restarts the filter at the next block, as it always
+    // has, a change undone before the block included (setup alone would see no change there).
     if (resetRequested.load(std::memory_order_relaxed) &&
         resetRequested.exchange(false, std::memory_order_acquire)) {
         filter.reset();
     }
-    filter.prepare(crossfeed::truncatedRate(getSampleRate()),
-                   strength.load(std::memory_order_relaxed));
+    filter.setup(crossfeed::truncatedRate(getSampleRate()),
+                 strength.load(std::memory_order_relaxed));
     filter.process(inL, inR, outL, outR, sampleFrames);
 }
 

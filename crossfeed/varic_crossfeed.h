@@ -52,7 +52,7 @@ public:
     VstInt32 getVendorVersion() override;
 
 protected:
-    // One processing call in either precision: a pending reset, the rate check, the block.
+    // One processing call in either precision: a pending reset, the setup, the block.
     template <class Sample>
     void processBlock(Sample** inputs, Sample** outputs, VstInt32 sampleFrames);
 

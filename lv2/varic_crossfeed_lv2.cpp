@@ -25,12 +25,11 @@ enum Port : std::uint32_t {
     kStrength = 4,  // 0 to 100, the VST 2.4 parameter's host value x 100
 };
 
-// The filter, the host's rate, the ports' buffers and the strength of the last block. LV2 calls
-// run and connect_port on the audio thread, the others never while run is running.
+// The filter, the host's rate and the ports' buffers. LV2 calls run and connect_port on the
+// audio thread, the others never while run is running.
 struct Instance {
     crossfeed::Filter filter;
     double rate = 0.0;
-    std::int32_t strength = crossfeed::kDefaultStrength;
     const float* in[2] = {nullptr, nullptr};
     float* out[2] = {nullptr, nullptr};
     const float* strengthControl = nullptr;
@@ -75,13 +74,9 @@ void run(LV2_Handle handle, std::uint32_t sampleCount) {
     Instance& instance = *static_cast<Instance*>(handle);
     // A control that lands on another stored strength restarts the filter, one that rounds to
     // the same strength does not: what a VST 2.4 host's parameter change does at its next block.
-    const std::int32_t strength = strengthFromControl(*instance.strengthControl);
-    if (strength != instance.strength) {
-        instance.strength = strength;
-        instance.filter.reset();
-    }
     // A VST 2.4 host hands its rate over as a float: the same narrowing, the same truncation.
-    instance.filter.prepare(crossfeed::truncatedRate(static_cast<float>(instance.rate)), strength);
+    instance.filter.setup(crossfeed::truncatedRate(static_cast<float>(instance.rate)),
+                          strengthFromControl(*instance.strengthControl));
     // The filter counts frames in int32; LV2 may hand over more in one call.
     constexpr std::uint32_t kMaxFrames = std::numeric_limits<std::int32_t>::max();
     for (std::uint32_t done = 0; done < sampleCount;) {

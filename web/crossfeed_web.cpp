@@ -2,14 +2,14 @@
 // functions that a WebAssembly module exports. One module instance is one plug-in instance;
 // the page makes one for the audio thread and one for rendering files.
 //
-// The processing entry does what VaricCrossfeed does for a 32-bit block: a changed strength
-// resets the filter, then it prepares for the truncated rate and processes. A page therefore
-// hears, and downloads, the very samples `varic render --precision 32` writes.
+// The processing entry does what VaricCrossfeed does for a 32-bit block: it sets the filter up
+// for the truncated rate and the stored strength (a change of either restarts it) and
+// processes. A page therefore hears, and downloads, the very samples `varic render --precision
+// 32` writes.
 
 #include <cstdint>
 
 #include "crossfeed_filter.h"
-#include "filter_response.h"
 
 namespace {
 
@@ -25,7 +25,6 @@ float outputRight[kMaxFrames];
 crossfeed::Filter filter;
 float sampleRate = 44100.0f;
 std::int32_t strength = crossfeed::kDefaultStrength;
-bool resetRequested = false;
 
 }  // namespace
 
@@ -42,7 +41,7 @@ std::int32_t crossfeed_max_frames() {
     return kMaxFrames;
 }
 
-// The host's sample rate, as a plug-in is told it; the next block prepares for it.
+// The host's sample rate, as a plug-in is told it; the next block is set up for it.
 void crossfeed_set_sample_rate(float rate) {
     sampleRate = rate;
 }
@@ -50,9 +49,7 @@ void crossfeed_set_sample_rate(float rate) {
 // The host's parameter value (0 to 1) for Strength, as a plug-in's setParameter takes it: the
 // page sends float(S / 100) for Strength S, as varic does.
 void crossfeed_set_parameter(float value) {
-    const std::int32_t next = crossfeed::strengthFromParameter(value);
-    if (next != strength) resetRequested = true;
-    strength = next;
+    strength = crossfeed::strengthFromParameter(value);
 }
 
 std::int32_t crossfeed_strength() {
@@ -62,19 +59,16 @@ std::int32_t crossfeed_strength() {
 // One block of the buffers' first frames; a count beyond kMaxFrames (or below 0) does nothing.
 void crossfeed_process(std::int32_t frames) {
     if (frames < 0 || frames > kMaxFrames) return;
-    if (resetRequested) {
-        resetRequested = false;
-        filter.reset();
-    }
-    filter.prepare(crossfeed::truncatedRate(sampleRate), strength);
+    filter.setup(crossfeed::truncatedRate(sampleRate), strength);
     filter.process(inputLeft, inputRight, outputLeft, outputRight, frames);
 }
 
 // The gain (magnitude) of one path at a frequency in Hz for the current rate and strength:
 // 0 sum, 1 difference, 2 same side, 3 opposite side.
 double crossfeed_response(std::int32_t path, double frequency) {
-    const crossfeed::Response r =
-        crossfeed::frequencyResponse(crossfeed::truncatedRate(sampleRate), strength, frequency);
+    crossfeed::Filter settings;
+    settings.setup(crossfeed::truncatedRate(sampleRate), strength);
+    const crossfeed::Filter::Response r = settings.response(frequency);
     switch (path) {
         case 0: return std::abs(r.sum);
         case 1: return std::abs(r.difference);
@@ -85,7 +79,7 @@ double crossfeed_response(std::int32_t path, double frequency) {
 }
 
 double crossfeed_difference_gain_at_zero_hz() {
-    return crossfeed::differenceGainAtZeroHz(crossfeed::truncatedRate(sampleRate), strength);
+    return crossfeed_response(1, 0.0);
 }
 
 }  // extern "C"

@@ -9,7 +9,6 @@
 #include <vector>
 
 #include "crossfeed_filter.h"
-#include "filter_response.h"
 #include "probe_effect.h"
 #include "varic_crossfeed.h"
 
@@ -22,7 +21,7 @@ bool isZero(const crossfeed::Filter::State& s) {
 // A filter configured at 44100 Hz and strength 1000 whose state an impulse has set ringing.
 crossfeed::Filter ringingFilter() {
     crossfeed::Filter filter;
-    filter.configure(44100, 1000);
+    filter.setup(44100, 1000);
     const float left[4] = {1, 0, 0, 0};
     const float right[4] = {};
     float out[2][4];
@@ -62,14 +61,14 @@ TEST(CrossfeedFilter, TruncatedRatesFollowTheInt64Route) {
     EXPECT_EQ(truncatedRate(std::numeric_limits<float>::quiet_NaN()), 0u);
 }
 
-TEST(CrossfeedFilter, ConfigureZeroesTheStateAndAnswersWhetherTheSettingsAreStable) {
+TEST(CrossfeedFilter, SetupForNewSettingsZeroesTheStateAndTellsWhetherTheyAreStable) {
     struct Row {
         std::uint32_t rate;
         std::int32_t strength;
         bool stable;
     };
     const Row rows[] = {
-        {44100, 1000, true},
+        {48000, 1000, true},
         {44100, 22049, true},
         {44100, 22050, false},  // 2s reaches the rate
         {2128, 0, true},
@@ -81,30 +80,32 @@ TEST(CrossfeedFilter, ConfigureZeroesTheStateAndAnswersWhetherTheSettingsAreStab
     for (const Row& row : rows) {
         crossfeed::Filter filter = ringingFilter();
         ASSERT_FALSE(isZero(filter.state()));
-        EXPECT_EQ(filter.configure(row.rate, row.strength), row.stable)
-            << row.rate << ", " << row.strength;
-        EXPECT_EQ(filter.stable(), row.stable);
+        filter.setup(row.rate, row.strength);
+        EXPECT_EQ(filter.stable(), row.stable) << row.rate << ", " << row.strength;
         EXPECT_EQ(filter.coefficientRate(), row.rate);
         EXPECT_TRUE(isZero(filter.state())) << row.rate << ", " << row.strength;
     }
 }
 
-TEST(CrossfeedFilter, PrepareConfiguresOnlyForANewRateAndResetForgetsTheRate) {
+TEST(CrossfeedFilter, SetupRecomputesOnlyForANewRateOrStrengthAndResetKeepsTheCoefficients) {
     crossfeed::Filter filter = ringingFilter();
-    const double feed = filter.feedCoefficient();
-    filter.prepare(44100, 5000);  // the same rate: the strength is not looked at
+    filter.setup(44100, 1000);  // the same settings: the state runs on
     EXPECT_FALSE(isZero(filter.state()));
-    EXPECT_EQ(filter.feedCoefficient(), feed);
-    filter.prepare(48000, 1000);
+    filter.setup(44100, 5000);
+    EXPECT_TRUE(isZero(filter.state()));
+    EXPECT_EQ(filter.feedCoefficient(), 5000.0 * (1.0 / 44100.0));
+
+    filter = ringingFilter();
+    filter.setup(48000, 1000);
     EXPECT_TRUE(isZero(filter.state()));
     EXPECT_EQ(filter.coefficientRate(), 48000u);
+    EXPECT_EQ(filter.decayCoefficient(), (1.0 / 48000.0) * 2128.0);
 
+    filter = ringingFilter();
+    const double feed = filter.feedCoefficient();
     filter.reset();
-    EXPECT_EQ(filter.coefficientRate(), 0u);
-    EXPECT_FALSE(filter.stable());
-    filter.prepare(0, 1000);  // no rate yet: still nothing to compute for
-    EXPECT_FALSE(filter.stable());
-    filter.prepare(48000, 1000);
+    EXPECT_TRUE(isZero(filter.state()));
+    EXPECT_EQ(filter.feedCoefficient(), feed);
     EXPECT_TRUE(filter.stable());
 }
 
@@ -144,6 +145,13 @@ TEST(CrossfeedEffect, AStrengthChangeResetsBeforeTheNextBlockNotDuringOne) {
     plugin->processReplacing(in.channels, out.channels, 0);
     EXPECT_TRUE(isZero(effect->inspectFilter().state()));
     EXPECT_EQ(effect->inspectFilter().feedCoefficient(), 5000.0 * (1.0 / 44100.0));
+
+    // A change undone before the next block resets all the same.
+    plugin->processReplacing(in.channels, out.channels, 8);
+    plugin->setParameter(0, 0.7f);
+    plugin->setParameter(0, 0.5f);
+    plugin->processReplacing(in.channels, out.channels, 0);
+    EXPECT_TRUE(isZero(effect->inspectFilter().state()));
 }
 
 TEST(CrossfeedFilter, AnalyticResponseMatchesTheImpulseResponsesSpectrum) {
@@ -155,7 +163,7 @@ TEST(CrossfeedFilter, AnalyticResponseMatchesTheImpulseResponsesSpectrum) {
     constexpr int kLength = 4096;
     for (const Row& row : rows) {
         crossfeed::Filter filter;
-        filter.configure(row.rate, row.strength);
+        filter.setup(row.rate, row.strength);
         std::vector<double> left(kLength), right(kLength, 0.0), outL(kLength), outR(kLength);
         left[0] = 1.0;
         filter.process(left.data(), right.data(), outL.data(), outR.data(), kLength);
@@ -167,13 +175,16 @@ TEST(CrossfeedFilter, AnalyticResponseMatchesTheImpulseResponsesSpectrum) {
                 same += outL[n] * w;
                 opposite += outR[n] * w;
             }
-            const crossfeed::Response r = crossfeed::frequencyResponse(row.rate, row.strength, hz);
+            const crossfeed::Filter::Response r = filter.response(hz);
             EXPECT_LT(std::abs(r.sameSide - same), 1e-9)
                 << row.rate << " " << row.strength << " " << hz;
             EXPECT_LT(std::abs(r.oppositeSide - opposite), 1e-9) << row.rate << " " << row.strength;
             EXPECT_EQ(r.sum, 1.0);
         }
     }
-    EXPECT_DOUBLE_EQ(crossfeed::differenceGainAtZeroHz(44100, 1000), 2128.0 / 4128.0);
-    EXPECT_EQ(crossfeed::differenceGainAtZeroHz(16000, 10000), 1.0);  // passed through
+    crossfeed::Filter filter;
+    filter.setup(44100, 1000);
+    EXPECT_DOUBLE_EQ(filter.response(0.0).difference.real(), 2128.0 / 4128.0);
+    filter.setup(16000, 10000);  // passed through
+    EXPECT_EQ(filter.response(0.0).difference, 1.0);
 }
