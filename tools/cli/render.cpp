@@ -137,8 +137,8 @@ private:
 
 // Returns the number of frames rendered.
 template <class Sample>
-long long renderFrames(SoundReader& reader, SoundWriter& writer, EffectInstance& effect,
-                       int blockSize, ProgressBar& progress) {
+long long renderFrames(SoundReader& reader, SoundWriter& writer, Instance& effect, int blockSize,
+                       ProgressBar& progress) {
     const int channels = reader.channels();  // 1 or 2
     std::vector<Sample> fromFile(static_cast<std::size_t>(blockSize) * channels);
     std::vector<Sample> toFile(static_cast<std::size_t>(blockSize) * 2);
@@ -155,7 +155,7 @@ long long renderFrames(SoundReader& reader, SoundWriter& writer, EffectInstance&
             in.left[n] = fromFile[static_cast<std::size_t>(n) * channels];
             in.right[n] = fromFile[static_cast<std::size_t>(n) * channels + channels - 1];
         }
-        effect.process(in.channels(), out.channels(), frames);
+        effect.processBlock(in.channels(), out.channels(), frames);
         for (int n = 0; n < frames; ++n) {
             toFile[2 * static_cast<std::size_t>(n)] = out.left[n];
             toFile[2 * static_cast<std::size_t>(n) + 1] = out.right[n];
@@ -206,19 +206,19 @@ void checkInput(const SoundReader& reader, const RenderJob& job) {
 }
 
 // Chooses the precision and gives the effect the job's settings; returns what it was told.
-HostSettings setUpEffect(EffectInstance& effect, const SoundReader& reader, const RenderJob& job,
+HostSettings setUpEffect(Instance& effect, const SoundReader& reader, const RenderJob& job,
                          HostSettings settings) {
-    effect.requireStereo();
+    requireStereo(effect, job.plugin);
     // Finer samples than a float's would be rounded by 32-bit processing.
     const bool fineInput = finerThanFloat(reader.format());
     settings.precision = job.precision
                              ? (*job.precision == 64 ? Precision::float64 : Precision::float32)
                          : fineInput && effect.canProcess(Precision::float64) ? Precision::float64
                                                                               : Precision::float32;
-    effect.requireProcessing(settings.precision);
-    effect.setSettings(settings);
-    if (job.strength) effect.setStrength(*job.strength);
-    for (const std::string& spec : job.params) effect.setParameterSpec(spec);
+    requireProcessing(effect, settings.precision, job.plugin);
+    configure(effect, settings);
+    if (job.strength) setStrength(effect, *job.strength, job.plugin);
+    for (const std::string& spec : job.params) setParameterSpec(effect, spec, job.plugin);
     return settings;
 }
 
@@ -276,13 +276,14 @@ RenderResult renderFile(const RenderJob& job, ProgressBar* batchProgress) {
     HostSettings settings;
     settings.sampleRate = static_cast<float>(reader.sampleRate());
     settings.blockSize = job.blockSize;
-    EffectInstance effect(binary, settings);
+    const std::unique_ptr<Instance> instance = openEffect(binary, settings);
+    Instance& effect = *instance;
     settings = setUpEffect(effect, reader, job, settings);
 
     RenderResult result;
-    result.effectName = effect.displayName();
-    const int strengthIndex = effect.findParameter("Strength");
-    if (strengthIndex >= 0) result.strengthDisplay = effect.parameterDisplay(strengthIndex);
+    result.effectName = displayName(effect, job.plugin);
+    const int strengthIndex = findParameter(effect, "Strength");
+    if (strengthIndex >= 0) result.strengthDisplay = parameterDisplay(effect, strengthIndex);
     warnAboutResponse(binary, reader.sampleRate(), job);
 
     OutputFile output(job.output);
@@ -291,8 +292,8 @@ RenderResult renderFile(const RenderJob& job, ProgressBar* batchProgress) {
     }
     const std::string out = job.output == "-" ? std::string("standard output") : job.output;
     note(in + ": " + describeFormat(reader.format()) + ", " + std::to_string(reader.sampleRate()) +
-         " Hz; " + (settings.precision == Precision::float64 ? "64" : "32") + "-bit processing; " +
-         out + ": " + describeOutput(format, job.dither));
+         " Hz; " + vsthost::precisionName(settings.precision) + " processing; " + out + ": " +
+         describeOutput(format, job.dither));
     SoundWriter writer(output, format, reader.sampleRate(), 2, reader.strings(), job.dither);
     const std::optional<sf_count_t> promised = reader.promisedFrames();
     std::optional<ProgressBar> ownProgress;
@@ -302,10 +303,9 @@ RenderResult renderFile(const RenderJob& job, ProgressBar* batchProgress) {
         ownProgress.emplace(label, static_cast<double>(promised.value_or(0)) / reader.sampleRate());
     }
     ProgressBar& progress = batchProgress != nullptr ? *batchProgress : *ownProgress;
-    const long long frames =
-        settings.precision == Precision::float64
-            ? renderFrames<double>(reader, writer, effect, job.blockSize, progress)
-            : renderFrames<float>(reader, writer, effect, job.blockSize, progress);
+    const long long frames = vsthost::withSampleType(settings.precision, [&](auto zero) {
+        return renderFrames<decltype(zero)>(reader, writer, effect, job.blockSize, progress);
+    });
     writer.close();
     output.commit();
     if (ownProgress) ownProgress->finish();
