@@ -127,8 +127,9 @@ install(TARGETS vst_effect_base vst_effect_entry EXPORT VstEffectBaseTargets
         ARCHIVE DESTINATION ${CMAKE_INSTALL_LIBDIR} COMPONENT development
         INCLUDES DESTINATION ${VARIC_DEV_INCLUDEDIR} ${VARIC_DEV_INCLUDEDIR}/binding
                              ${VARIC_DEV_INCLUDEDIR}/effect_base)
-install(DIRECTORY binding/ DESTINATION ${VARIC_DEV_INCLUDEDIR}/binding
-        COMPONENT development FILES_MATCHING PATTERN "*.h")
+# Of the bottom layer, the headers the classes' headers include.
+install(FILES binding/aeffect.h binding/conversions.h binding/vst_records.h
+        DESTINATION ${VARIC_DEV_INCLUDEDIR}/binding COMPONENT development)
 install(DIRECTORY effect_base/ DESTINATION ${VARIC_DEV_INCLUDEDIR}/effect_base
         COMPONENT development FILES_MATCHING PATTERN "*.h" PATTERN entry_routines.h EXCLUDE)
 # 1.0.0 installed these two under effect_base/; a header of one line keeps each old name.

@@ -24,14 +24,11 @@
 
 #include <cstdint>
 
+#include "mxcsr.h"
+
 namespace float_mode {
 
 #if defined(__GNUC__) && (defined(__x86_64__) || defined(__i386__))
-
-constexpr std::uint32_t kDefault = 0x1F80;  // round to nearest, all six exceptions masked
-// Rounding, FTZ, DAZ and the exception masks; bits 0 to 5 are the sticky exception flags,
-// which do not change any result.
-constexpr std::uint32_t kControlBits = 0xFFC0;
 
 inline std::uint32_t read() {
     std::uint32_t mode;
@@ -45,8 +42,9 @@ inline void write(std::uint32_t mode) {
 
 class DefaultFloatMode {
 public:
-    DefaultFloatMode() : found_(read()), switched_((found_ & kControlBits) != kDefault) {
-        if (switched_) write(kDefault);
+    DefaultFloatMode()
+        : found_(read()), switched_((found_ & mxcsr::kControlBits) != mxcsr::kDefault) {
+        if (switched_) write(mxcsr::kDefault);
     }
     ~DefaultFloatMode() {
         if (switched_) write(found_);

@@ -20,7 +20,7 @@ protected:
     void SetUp() override { std::tie(effect, plugin) = attach<ProbeEffect>(&host, 3, 2); }
     vsthost::Host host;
     ProbeEffect* effect = nullptr;
-    std::unique_ptr<vsthost::Plugin> plugin;
+    std::unique_ptr<vsthost::Instance> plugin;
 };
 
 }  // namespace

@@ -254,3 +254,47 @@ TEST(HostRequests, BlockSizeIsTestedAfterCuttingTo32Bits) {
             << "the field is written directly, not through setBlockSize";
     }
 }
+
+// The host library's own answers come from the table a host is made with (varic and the
+// validator each fill one in); the rate and block size follow the instance's configuration,
+// the process level whether the request comes from inside a processing call, and a bounded
+// log keeps the first requests and counts them all.
+TEST(HostRequests, TheHostLibraryAnswersFromItsTable) {
+    struct LevelProbe : ProbeEffect {
+        using ProbeEffect::ProbeEffect;
+        void processReplacing(float**, float**, VstInt32) override {
+            levelInProcessing = getCurrentProcessLevel();
+        }
+        VstInt32 levelInProcessing = -1;
+    };
+    vsthost::HostAnswers answers;
+    answers.sampleRate = 48000.0f;
+    answers.blockSize = 512;
+    answers.processLevel = vsthost::kProcessLevelUser;
+    answers.processLevelInProcessing = vsthost::kProcessLevelRealtime;
+    answers.vendor = "A vendor";
+    answers.product = "A product";
+    answers.vendorVersion = 7;
+    answers.keep = 2;
+    vsthost::Host host(answers);
+    auto [effect, instance] = attach<LevelProbe>(&host);
+    char text[kVstMaxVendorStrLen];
+    EXPECT_TRUE(effect->getHostVendorString(text));
+    EXPECT_STREQ(text, "A vendor");
+    EXPECT_TRUE(effect->getHostProductString(text));
+    EXPECT_STREQ(text, "A product");
+    EXPECT_EQ(effect->getHostVendorVersion(), 7);
+    EXPECT_EQ(effect->updateSampleRate(), 48000.0);
+    EXPECT_EQ(effect->updateBlockSize(), 512);
+    EXPECT_EQ(effect->getCurrentProcessLevel(), vsthost::kProcessLevelUser);
+    instance->configure(96000.0f, 256, vsthost::Precision::float32);
+    EXPECT_EQ(effect->updateSampleRate(), 96000.0);
+    EXPECT_EQ(effect->updateBlockSize(), 256);
+    float* none[2] = {nullptr, nullptr};
+    instance->processReplacing(none, none, 0);
+    EXPECT_EQ(effect->levelInProcessing, vsthost::kProcessLevelRealtime);
+    ASSERT_EQ(host.requests().size(), 2u);
+    EXPECT_EQ(host.requests()[0].opcode, audioMasterGetVendorString);
+    EXPECT_EQ(host.requests()[1].opcode, audioMasterGetProductString);
+    EXPECT_EQ(host.requestCount(), 9);
+}

@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "audio_effect_x.h"
+#include "instance.h"
 #include "plugin_host.h"
 
 namespace probes {
@@ -149,9 +150,9 @@ private:
 // Makes an effect of type E with the recording host's callback (or none) and hands it to the
 // host library, which drives it through its record and closes it at the end.
 template <class E, class... Args>
-std::pair<E*, std::unique_ptr<vsthost::Plugin>> attach(vsthost::Host* host, Args&&... args) {
+std::pair<E*, std::unique_ptr<vsthost::Instance>> attach(vsthost::Host* host, Args&&... args) {
     auto* effect = new E(host ? &vsthost::Host::callback : nullptr, std::forward<Args>(args)...);
-    auto plugin = vsthost::Plugin::adopt(effect->getAeffect(), host);
+    auto plugin = vsthost::Instance::adopt(effect->getAeffect(), host);
     return {effect, std::move(plugin)};
 }
 

@@ -154,7 +154,7 @@ protected:
         }
     }
     SpeakerProbe* effect = nullptr;
-    std::unique_ptr<vsthost::Plugin> plugin;
+    std::unique_ptr<vsthost::Instance> plugin;
     VstSpeakerArrangement* from = nullptr;
     VstSpeakerArrangement* to = nullptr;
 };

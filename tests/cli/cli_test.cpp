@@ -26,6 +26,7 @@
 #include <sstream>
 
 #include "crossfeed_filter.h"
+#include "instance.h"
 #include "plugin_host.h"
 #include "plugin_under_test.h"
 #include "stereo_buffer.h"
@@ -167,7 +168,7 @@ std::vector<Sample> throughHostLibrary(const std::vector<Sample>& interleaved, i
     auto library = vsthost::PluginLibrary::load(vsthost::builtPluginPath(), &error);
     EXPECT_NE(library, nullptr) << error;
     vsthost::Host host;
-    auto plugin = vsthost::Plugin::create(*library, &host, &error);
+    auto plugin = vsthost::Instance::create(*library, &host, &error);
     EXPECT_NE(plugin, nullptr) << error;
     plugin->setSampleRate(static_cast<float>(rate));
     plugin->setBlockSize(blockSize);

@@ -55,7 +55,7 @@ struct Track {
         out32 = Stereo<float>(total);
         out64 = Stereo<double>(total);
     }
-    void process(vsthost::Plugin& plugin, int instance, int block) {
+    void process(vsthost::Instance& plugin, int instance, int block) {
         const std::size_t at = offsets[block];
         if (wideBlock(instance, block)) {
             plugin.processDoubleReplacing(in64.channelsFrom(at), out64.channelsFrom(at),
@@ -108,7 +108,7 @@ private:
     int done_ = -1;
 };
 
-void renameProgram(vsthost::Plugin& plugin, const std::string& name) {
+void renameProgram(vsthost::Instance& plugin, const std::string& name) {
     std::vector<char> text(name.begin(), name.end());
     text.push_back('\0');
     plugin.dispatch(effSetProgramName, 0, 0, text.data());
@@ -129,7 +129,7 @@ void expectSameBits(const Stereo<Sample>& expected, const Stereo<Sample>& actual
 
 TEST(Concurrency, ParameterChangesBetweenBlocksGiveTheSingleThreadedOutput) {
     vsthost::Host hosts[kInstances];
-    std::vector<std::unique_ptr<vsthost::Plugin>> plugins;
+    std::vector<std::unique_ptr<vsthost::Instance>> plugins;
     std::vector<Track> tracks;
     for (int i = 0; i < kInstances; ++i) {
         plugins.push_back(makeInstance(hosts[i]));

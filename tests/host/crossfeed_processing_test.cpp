@@ -18,7 +18,7 @@ using testing_support::Stereo;
 
 namespace {
 
-void setStrength(vsthost::Plugin& plugin, int strength) {
+void setStrength(vsthost::Instance& plugin, int strength) {
     plugin.setParameter(0, static_cast<float>(strength) * 0.0001f);
 }
 

@@ -25,10 +25,10 @@ constexpr VstInt32 kBlock = 4096;
 // after which the thread's mode was not the one set before it: exactly, sticky flags included,
 // when the plug-in had to switch; in the default mode its own arithmetic raises flags.
 template <class Sample>
-int processInMode(vsthost::Plugin& plugin, Stereo<Sample>& in, Stereo<Sample>& out,
+int processInMode(vsthost::Instance& plugin, Stereo<Sample>& in, Stereo<Sample>& out,
                   unsigned mxcsr) {
     const unsigned own = vsthost::floatMode();
-    const unsigned compared = mxcsr == vsthost::kMxcsrDefault ? vsthost::kMxcsrControlBits : ~0u;
+    const unsigned compared = mxcsr == mxcsr::kDefault ? mxcsr::kControlBits : ~0u;
     int modeChanged = 0;
     for (std::size_t done = 0; done < in.frames(); done += kBlock) {
         const auto frames =
@@ -55,7 +55,7 @@ TYPED_TEST(HostFloatMode, OutputIsTheSameBitsInEveryModeAndTheModeIsRestored) {
     {
         vsthost::Host host;
         auto plugin = makeInstance(host);
-        ASSERT_EQ(processInMode(*plugin, in, expected, vsthost::kMxcsrDefault), 0);
+        ASSERT_EQ(processInMode(*plugin, in, expected, mxcsr::kDefault), 0);
     }
     for (const HostMode& mode : kHostModes) {
         SCOPED_TRACE(mode.name);

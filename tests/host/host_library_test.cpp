@@ -14,7 +14,7 @@ namespace {
     auto library = vsthost::PluginLibrary::load(path, &error);
     ASSERT_NE(library, nullptr) << path << ": " << error;
     vsthost::Host host;
-    auto plugin = vsthost::Plugin::create(*library, &host, &error);
+    auto plugin = vsthost::Instance::create(*library, &host, &error);
     ASSERT_NE(plugin, nullptr) << path << ": " << error;
     EXPECT_EQ(plugin->effect()->uniqueID, 0x6E567278) << path;
 }
@@ -39,7 +39,7 @@ TEST(HostLibrary, TheSameBinaryLoadedTwiceServesBothLoads) {
         ASSERT_NE(second, nullptr) << error;
     }
     vsthost::Host host;
-    auto plugin = vsthost::Plugin::create(*first, &host, &error);
+    auto plugin = vsthost::Instance::create(*first, &host, &error);
     ASSERT_NE(plugin, nullptr) << error;
 }
 

@@ -2,9 +2,9 @@
 
 namespace testing_support {
 
-std::unique_ptr<vsthost::Plugin> makeInstance(vsthost::Host& host) {
+std::unique_ptr<vsthost::Instance> makeInstance(vsthost::Host& host) {
     std::string error;
-    auto plugin = vsthost::Plugin::create(vsthost::pluginUnderTest(), &host, &error);
+    auto plugin = vsthost::Instance::create(vsthost::pluginUnderTest(), &host, &error);
     EXPECT_NE(plugin, nullptr) << error;
     return plugin;
 }

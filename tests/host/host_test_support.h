@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "host_float_mode.h"
+#include "instance.h"
 #include "plugin_host.h"
 #include "plugin_under_test.h"
 #include "stereo_buffer.h"
@@ -26,7 +27,7 @@ template <class Sample>
 using Stereo = vsthost::StereoBuffer<Sample>;
 
 // An instance of the plug-in under test with a recording host, made through the binary's entry.
-std::unique_ptr<vsthost::Plugin> makeInstance(vsthost::Host& host);
+std::unique_ptr<vsthost::Instance> makeInstance(vsthost::Host& host);
 
 // One instance and its recording host. Each test file derives its own fixture from it, so
 // that its suite carries its own name.
@@ -38,7 +39,7 @@ protected:
         host.clearRequests();  // the version query of the entry
     }
     vsthost::Host host;
-    std::unique_ptr<vsthost::Plugin> plugin;
+    std::unique_ptr<vsthost::Instance> plugin;
 };
 
 // Uniform noise in [-amplitude, amplitude], with silent stretches, from a fixed seed.
@@ -83,23 +84,21 @@ struct HostMode {
 
 inline const HostMode kHostModes[] = {
     {"flush-to-zero and denormals-are-zero",
-     vsthost::kMxcsrDefault | vsthost::kMxcsrFlushToZero | vsthost::kMxcsrDenormalsAreZero, true},
-    {"flush-to-zero", vsthost::kMxcsrDefault | vsthost::kMxcsrFlushToZero, true},
-    {"denormals-are-zero", vsthost::kMxcsrDefault | vsthost::kMxcsrDenormalsAreZero, true},
-    {"round toward zero", vsthost::kMxcsrDefault | vsthost::kMxcsrRoundTowardZero, true},
-    {"round down", vsthost::kMxcsrDefault | vsthost::kMxcsrRoundDown, true},
+     mxcsr::kDefault | mxcsr::kFlushToZero | mxcsr::kDenormalsAreZero, true},
+    {"flush-to-zero", mxcsr::kDefault | mxcsr::kFlushToZero, true},
+    {"denormals-are-zero", mxcsr::kDefault | mxcsr::kDenormalsAreZero, true},
+    {"round toward zero", mxcsr::kDefault | mxcsr::kRoundTowardZero, true},
+    {"round down", mxcsr::kDefault | mxcsr::kRoundDown, true},
     {"round up, with FTZ and DAZ",
-     vsthost::kMxcsrDefault | vsthost::kMxcsrRoundUp | vsthost::kMxcsrFlushToZero |
-         vsthost::kMxcsrDenormalsAreZero,
-     true},
+     mxcsr::kDefault | mxcsr::kRoundUp | mxcsr::kFlushToZero | mxcsr::kDenormalsAreZero, true},
     // Only inexact stays masked: the recursion's subnormal operands and results would trap.
-    {"exceptions unmasked", vsthost::kMxcsrInexactMask, false},
+    {"exceptions unmasked", mxcsr::kInexactMask, false},
 };
 
 // Processes all of input through the instance in blocks of the given sizes (cycled); one block
 // of everything when no sizes are given.
 template <class Sample>
-void processInBlocks(vsthost::Plugin& plugin, Stereo<Sample>& input, Stereo<Sample>& output,
+void processInBlocks(vsthost::Instance& plugin, Stereo<Sample>& input, Stereo<Sample>& output,
                      const std::vector<int>& blockSizes = {}) {
     std::size_t done = 0;
     std::size_t which = 0;

@@ -108,7 +108,7 @@ TEST(LifecycleSoak, AThousandInstancesAliveAtOnceStayIndependent) {
     auto strengthOf = [](int i) { return (i * 7919) % 10001; };  // all different
     auto nameOf = [](int i) { return "Instance " + std::to_string(i); };
 
-    auto run = [&](vsthost::Plugin& plugin, int round, Stereo<float>& out32,
+    auto run = [&](vsthost::Instance& plugin, int round, Stereo<float>& out32,
                    Stereo<double>& out64) {
         std::size_t at = 0;
         for (int r = 0; r < round; ++r) at += static_cast<std::size_t>(frames[r]);
@@ -120,7 +120,7 @@ TEST(LifecycleSoak, AThousandInstancesAliveAtOnceStayIndependent) {
         }
     };
 
-    std::vector<std::unique_ptr<vsthost::Plugin>> alive;
+    std::vector<std::unique_ptr<vsthost::Instance>> alive;
     std::set<AEffect*> records;
     for (int i = 0; i < kAlive; ++i) {
         alive.push_back(makeInstance(host));

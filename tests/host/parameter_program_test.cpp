@@ -32,7 +32,7 @@ struct Written {
     std::size_t touched;
 };
 
-Written textRequest(vsthost::Plugin& plugin, VstInt32 opcode, VstInt32 index = 0,
+Written textRequest(vsthost::Instance& plugin, VstInt32 opcode, VstInt32 index = 0,
                     VstIntPtr value = 0) {
     unsigned char buffer[128];
     std::memset(buffer, kSentinel, sizeof buffer);

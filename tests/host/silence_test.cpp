@@ -27,7 +27,7 @@ class Silence : public ::testing::Test {};
 using Precisions = ::testing::Types<float, double>;
 TYPED_TEST_SUITE(Silence, Precisions);
 
-void setStrength(vsthost::Plugin& plugin, int strength) {
+void setStrength(vsthost::Instance& plugin, int strength) {
     plugin.setParameter(0, static_cast<float>(strength) * 0.0001f);
 }
 

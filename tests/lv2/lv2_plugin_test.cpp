@@ -215,7 +215,7 @@ TEST(Lv2Plugin, ComputesInTheDefaultFloatModeWhateverTheHostsAndPutsTheHostsBack
                 vsthost::setFloatMode(mode.mxcsr);
                 lv2.run(in, actual, done, std::min<std::size_t>(4096, in.frames() - done));
                 const unsigned after = vsthost::floatMode();
-                vsthost::setFloatMode(vsthost::kMxcsrDefault);
+                vsthost::setFloatMode(mxcsr::kDefault);
                 if (after != mode.mxcsr) ++modeChanged;
             }
             EXPECT_EQ(modeChanged, 0)

@@ -19,6 +19,7 @@
 #include <string>
 #include <vector>
 
+#include "instance.h"
 #include "plugin_host.h"
 #include "stereo_buffer.h"
 
@@ -130,24 +131,20 @@ std::vector<std::uint32_t> makeBlockSizes(std::uint32_t seed) {
     return sizes;
 }
 
-struct Instance {
-    vsthost::Host host;
-    std::unique_ptr<vsthost::Plugin> plugin;
-};
-
-bool open(const vsthost::PluginLibrary& library, Instance& instance) {
+// An instance opened with a host of its own.
+std::unique_ptr<vsthost::Instance> open(const vsthost::PluginLibrary& library) {
     std::string error;
-    instance.plugin = vsthost::Plugin::create(library, &instance.host, &error);
-    if (!instance.plugin) std::fprintf(stderr, "render_outputs: %s\n", error.c_str());
-    return instance.plugin != nullptr;
+    auto instance = vsthost::Instance::open(library, vsthost::HostAnswers{}, &error);
+    if (!instance) std::fprintf(stderr, "render_outputs: %s\n", error.c_str());
+    return instance;
 }
 
 template <class Sample>
 bool renderCase(const vsthost::PluginLibrary& library, const Case& c, std::uint32_t seed,
                 Record& record) {
-    Instance instance;
-    if (!open(library, instance)) return false;
-    vsthost::Plugin& plugin = *instance.plugin;
+    const std::unique_ptr<vsthost::Instance> instance = open(library);
+    if (!instance) return false;
+    vsthost::Instance& plugin = *instance;
     plugin.setSampleRate(c.rate);
     plugin.setBlockSize(static_cast<VstInt32>(kLongestBlock));
     plugin.resume();
@@ -189,17 +186,17 @@ bool renderCase(const vsthost::PluginLibrary& library, const Case& c, std::uint3
 // The Strength parameter at every stored value: the value read back and the display, which
 // goes through wsprintfA on Windows and sprintf elsewhere. Entry k is for host value k / 10000.
 bool renderParameterTable(const vsthost::PluginLibrary& library, Record& record) {
-    Instance instance;
-    if (!open(library, instance)) return false;
+    const std::unique_ptr<vsthost::Instance> instance = open(library);
+    if (!instance) return false;
     constexpr std::size_t kEntry = 16;  // 4 bytes of value, then the display and its terminator
     record.name = "Strength: value read back and display, per stored value";
     record.kind = Kind::entries;
     record.unitBytes = kEntry;
     record.bytes.assign(10001 * kEntry, 0);
     for (int k = 0; k <= 10000; ++k) {
-        instance.plugin->setParameter(0, static_cast<float>(k) * 0.0001f);
-        const float value = instance.plugin->getParameter(0);
-        const std::string display = instance.plugin->text(effGetParamDisplay, 0);
+        instance->setParameter(0, static_cast<float>(k) * 0.0001f);
+        const float value = instance->getParameter(0);
+        const std::string display = instance->text(effGetParamDisplay, 0);
         unsigned char* entry = &record.bytes[static_cast<std::size_t>(k) * kEntry];
         std::memcpy(entry, &value, 4);
         std::memcpy(entry + 4, display.c_str(), std::min(display.size() + 1, kEntry - 5));
@@ -209,9 +206,9 @@ bool renderParameterTable(const vsthost::PluginLibrary& library, Record& record)
 
 // The texts a host reads, each copied with lstrcpyA on Windows.
 bool renderTexts(const vsthost::PluginLibrary& library, Record& record) {
-    Instance instance;
-    if (!open(library, instance)) return false;
-    vsthost::Plugin& plugin = *instance.plugin;
+    const std::unique_ptr<vsthost::Instance> instance = open(library);
+    if (!instance) return false;
+    vsthost::Instance& plugin = *instance;
     constexpr std::size_t kEntry = 64;
     std::vector<std::string> texts = {
         plugin.text(effGetEffectName),      plugin.text(effGetProductString),

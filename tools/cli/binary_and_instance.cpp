@@ -2,15 +2,12 @@
 
 #include <algorithm>
 #include <cctype>
-#include <cstring>
 
 #include "command_line.h"
 #include "files.h"
 
 namespace varic {
 namespace {
-
-constexpr VstIntPtr kProcessLevelOffline = 4;
 
 std::string trimmed(const std::string& text) {
     const auto begin = text.find_first_not_of(" \t");
@@ -23,15 +20,6 @@ std::string lowerCase(std::string text) {
     std::transform(text.begin(), text.end(), text.begin(),
                    [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
     return text;
-}
-
-// Host strings go into the plug-in's buffer, which the interface sizes for 64 bytes.
-VstIntPtr copyHostString(void* buffer, const char* text) {
-    if (buffer == nullptr) return 0;
-    char* const target = static_cast<char*>(buffer);
-    std::strncpy(target, text, 63);
-    target[63] = '\0';
-    return 1;
 }
 
 }  // namespace
@@ -55,94 +43,79 @@ PluginBinary::PluginBinary(const std::string& path) : path_(path) {
     }
 }
 
-// ---- EffectInstance --------------------------------------------------------------------------
+// ---- Instances -------------------------------------------------------------------------------
 
-EffectInstance::EffectInstance(const PluginBinary& binary, const HostSettings& settings)
-    : path_(binary.path()), settings_(settings), host_(std::make_unique<vsthost::Host>()) {
-    // The settings change only before start(), never while the effect may be asking.
-    host_->setAnswer([this](const vsthost::HostRequest& request) -> VstIntPtr {
-        switch (request.opcode) {
-            case audioMasterVersion: return kVstVersion;
-            case audioMasterGetSampleRate: return static_cast<VstIntPtr>(settings_.sampleRate);
-            case audioMasterGetBlockSize: return settings_.blockSize;
-            case audioMasterGetCurrentProcessLevel: return kProcessLevelOffline;
-            case audioMasterGetVendorString: return copyHostString(request.ptr, "Nalt");
-            case audioMasterGetProductString: return copyHostString(request.ptr, "varic");
-            case audioMasterGetVendorVersion: return 1000;
-            default: return 0;
-        }
-    });
+std::unique_ptr<Instance> openEffect(const PluginBinary& binary, const HostSettings& settings) {
+    vsthost::HostAnswers answers;
+    answers.sampleRate = settings.sampleRate;
+    answers.blockSize = settings.blockSize;
+    answers.processLevel = vsthost::kProcessLevelOffline;
+    answers.processLevelInProcessing = vsthost::kProcessLevelOffline;
+    answers.vendor = "Nalt";
+    answers.product = "varic";
+    answers.vendorVersion = 1000;
+    answers.keep = 0;  // a render may be hours long: no log that grows with it
     std::string error;
-    plugin_ = vsthost::Plugin::create(binary.library(), host_.get(), &error);
-    if (!plugin_) {
-        if (error.find("not a VST effect") != std::string::npos) {
-            throw Failure("plug-in " + path_ +
+    vsthost::EntryFault fault = vsthost::EntryFault::none;
+    std::unique_ptr<Instance> effect = Instance::open(binary.library(), answers, &error, &fault);
+    const std::string& path = binary.path();
+    switch (fault) {
+        case vsthost::EntryFault::none: break;
+        case vsthost::EntryFault::notAnEffect:
+            throw Failure("plug-in " + path +
                           " is not a VST effect: its record lacks the 'VstP' mark");
-        }
-        if (error.find("no instance") != std::string::npos) {
-            throw Failure("plug-in " + path_ + " made no instance: its entry returned null");
-        }
-        throw Failure("plug-in " + path_ + ": " + error);
+        case vsthost::EntryFault::noInstance:
+            throw Failure("plug-in " + path + " made no instance: its entry returned null");
+        case vsthost::EntryFault::noEntry: throw Failure("plug-in " + path + ": " + error);
     }
-    plugin_->dispatch(effOpen);
+    configure(*effect, settings);
+    return effect;
 }
 
-EffectInstance::~EffectInstance() {
-    stop();
-    plugin_.reset();  // effClose, before the host it calls goes away
+void configure(Instance& effect, const HostSettings& settings) {
+    effect.configure(settings.sampleRate, settings.blockSize, settings.precision);
 }
 
-void EffectInstance::requireStereo() const {
-    const AEffect& e = record();
+void requireStereo(const Instance& effect, const std::string& plugin) {
+    const AEffect& e = effect.record();
     if (e.numInputs == 2 && e.numOutputs == 2) return;
     const auto count = [](int n, const char* what) {
         return std::to_string(n) + " " + what + (n == 1 ? "" : "s");
     };
-    throw Failure("plug-in " + path_ + " has " + count(e.numInputs, "input") + " and " +
+    throw Failure("plug-in " + plugin + " has " + count(e.numInputs, "input") + " and " +
                   count(e.numOutputs, "output") + "; varic needs 2 inputs and 2 outputs");
 }
 
-bool EffectInstance::canProcess(Precision precision) const {
-    const AEffect& e = record();
-    if (precision == Precision::float64) {
-        return (e.flags & effFlagsCanDoubleReplacing) != 0 && e.processDoubleReplacing != nullptr;
-    }
-    // The accumulating call serves when there is no replacing one.
-    return ((e.flags & effFlagsCanReplacing) != 0 && e.processReplacing != nullptr) ||
-           e.process != nullptr;
+void requireProcessing(const Instance& effect, Precision precision, const std::string& plugin) {
+    if (effect.canProcess(precision)) return;
+    throw Failure("plug-in " + plugin + " cannot process " + vsthost::precisionName(precision) +
+                  " samples" + (precision == Precision::float64 ? "; use --precision 32" : ""));
 }
 
-void EffectInstance::requireProcessing(Precision precision) const {
-    if (canProcess(precision)) return;
-    throw Failure("plug-in " + path_ + " cannot process " +
-                  (precision == Precision::float64 ? "64-bit samples; use --precision 32"
-                                                   : "32-bit samples"));
-}
-
-std::string EffectInstance::displayName() {
-    std::string name = plugin_->text(effGetEffectName);
-    if (name.empty()) name = plugin_->text(effGetProductString);
-    if (name.empty()) name = stemOf(path_);
+std::string displayName(Instance& effect, const std::string& plugin) {
+    std::string name = effect.text(effGetEffectName);
+    if (name.empty()) name = effect.text(effGetProductString);
+    if (name.empty()) name = stemOf(plugin);
     return name;
 }
 
-int EffectInstance::findParameter(const std::string& name) {
+int findParameter(Instance& effect, const std::string& name) {
     const std::string wanted = lowerCase(trimmed(name));
-    for (int i = 0; i < record().numParams; ++i) {
-        if (lowerCase(trimmed(plugin_->text(effGetParamName, i))) == wanted) return i;
+    for (int i = 0; i < effect.record().numParams; ++i) {
+        if (lowerCase(trimmed(effect.text(effGetParamName, i))) == wanted) return i;
     }
     return -1;
 }
 
-void EffectInstance::setStrength(double percent) {
-    const int index = findParameter("Strength");
+void setStrength(Instance& effect, double percent, const std::string& plugin) {
+    const int index = findParameter(effect, "Strength");
     if (index < 0) {
-        throw Failure("plug-in " + path_ + " has no Strength parameter; use --param N=VALUE");
+        throw Failure("plug-in " + plugin + " has no Strength parameter; use --param N=VALUE");
     }
-    plugin_->setParameter(index, static_cast<float>(percent / 100.0));
+    effect.setParameter(index, static_cast<float>(percent / 100.0));
 }
 
-void EffectInstance::setParameterSpec(const std::string& spec) {
+void setParameterSpec(Instance& effect, const std::string& spec, const std::string& plugin) {
     const std::size_t equals = spec.find('=');
     if (equals == std::string::npos || equals == 0) {
         throw UsageError(
@@ -150,51 +123,25 @@ void EffectInstance::setParameterSpec(const std::string& spec) {
             "'");
     }
     const std::string which = spec.substr(0, equals);
-    const int count = record().numParams;
+    const int count = effect.record().numParams;
     int index = -1;
     if (which.find_first_not_of("0123456789") == std::string::npos) {
-        if (count == 0) throw Failure("plug-in " + path_ + " has no parameters");
+        if (count == 0) throw Failure("plug-in " + plugin + " has no parameters");
         index = static_cast<int>(parseIntegerInRange(which, "--param index", 0, count - 1));
     } else {
-        index = findParameter(which);
+        index = findParameter(effect, which);
         if (index < 0)
-            throw Failure("plug-in " + path_ + " has no parameter named '" + which + "'");
+            throw Failure("plug-in " + plugin + " has no parameter named '" + which + "'");
     }
     const double value =
         parseNumberInRange(spec.substr(equals + 1), "--param " + which + " value", 0.0, 1.0);
-    plugin_->setParameter(index, static_cast<float>(value));
+    effect.setParameter(index, static_cast<float>(value));
 }
 
-std::string EffectInstance::parameterDisplay(int index) {
-    const std::string display = trimmed(plugin_->text(effGetParamDisplay, index));
-    const std::string label = trimmed(plugin_->text(effGetParamLabel, index));
+std::string parameterDisplay(Instance& effect, int index) {
+    const std::string display = trimmed(effect.text(effGetParamDisplay, index));
+    const std::string label = trimmed(effect.text(effGetParamLabel, index));
     return label.empty() ? display : display + " " + label;
-}
-
-void EffectInstance::start() {
-    if (running_) return;
-    plugin_->start(settings_.sampleRate, settings_.blockSize, settings_.precision);
-    running_ = true;
-}
-
-void EffectInstance::stop() {
-    if (!running_) return;
-    plugin_->stop();
-    running_ = false;
-}
-
-void EffectInstance::process(float** inputs, float** outputs, int frames) {
-    if ((record().flags & effFlagsCanReplacing) != 0 && record().processReplacing != nullptr) {
-        plugin_->processReplacing(inputs, outputs, frames);
-        return;
-    }
-    std::fill(outputs[0], outputs[0] + frames, 0.0f);
-    std::fill(outputs[1], outputs[1] + frames, 0.0f);
-    plugin_->process(inputs, outputs, frames);
-}
-
-void EffectInstance::process(double** inputs, double** outputs, int frames) {
-    plugin_->processDoubleReplacing(inputs, outputs, frames);
 }
 
 }  // namespace varic

@@ -1,13 +1,13 @@
 #pragma once
-// A plug-in binary as varic uses it (PluginBinary: loaded, with clear errors) and an effect
-// instance made from it (EffectInstance: set up as a host does, with open, sample rate, block
-// size, precision, resume and start; parameters set by name or index; stereo blocks processed
-// in either precision).
+// A plug-in binary as varic uses it (PluginBinary: loaded, with clear errors), an instance of
+// the host library opened from it with varic's answers, and what varic asks of an instance:
+// two channels each way, a precision it processes, parameters set by name or index.
 
 #include <memory>
 #include <string>
 #include <vector>
 
+#include "instance.h"
 #include "plugin_host.h"
 
 namespace varic {
@@ -25,6 +25,7 @@ private:
     std::unique_ptr<vsthost::PluginLibrary> library_;
 };
 
+using vsthost::Instance;
 using vsthost::Precision;  // 32-bit and 64-bit samples
 
 // What the host tells an instance, and answers when the instance asks.
@@ -34,56 +35,29 @@ struct HostSettings {
     Precision precision = Precision::float32;
 };
 
-// One instance made through the binary's entry; closed when destroyed. Throws Failure when
-// the entry makes no instance or makes a record that is not a VST effect.
-class EffectInstance {
-public:
-    EffectInstance(const PluginBinary& binary, const HostSettings& settings);
-    ~EffectInstance();
-    EffectInstance(const EffectInstance&) = delete;
-    EffectInstance& operator=(const EffectInstance&) = delete;
+// An instance made through the binary's entry and opened, with a host of its own that answers
+// as varic (the settings' rate and block size, offline processing, vendor and product) and keeps
+// no log of the requests, configured with the settings; switched off and closed when destroyed.
+// Throws Failure when the entry makes no instance or makes a record that is not a VST effect.
+std::unique_ptr<Instance> openEffect(const PluginBinary& binary, const HostSettings& settings);
+// What the next start() tells the effect.
+void configure(Instance& effect, const HostSettings& settings);
 
-    vsthost::Plugin& plugin() { return *plugin_; }
-    const AEffect& record() const { return *plugin_->effect(); }
-    const std::string& path() const { return path_; }
+// The plug-in's messages name it as the user did: `plugin` is PluginBinary::path().
+// Throws unless the effect has exactly two inputs and two outputs.
+void requireStereo(const Instance& effect, const std::string& plugin);
+// Throws unless effect.canProcess(precision).
+void requireProcessing(const Instance& effect, Precision precision, const std::string& plugin);
+// The effect's name, else its product string, else the binary's file name.
+std::string displayName(Instance& effect, const std::string& plugin);
 
-    // Throws unless the effect has exactly two inputs and two outputs.
-    void requireStereo() const;
-    bool canProcess(Precision precision) const;
-    // Throws unless canProcess(precision).
-    void requireProcessing(Precision precision) const;
-    // The effect's name, else its product string, else the binary's file name.
-    std::string displayName();
-
-    // The index of the parameter whose name, without surrounding blanks and case, is `name`;
-    // -1 when there is none.
-    int findParameter(const std::string& name);
-    // Sets the "Strength" parameter from 0..100 (host value percent / 100).
-    void setStrength(double percent);
-    // Sets a parameter from "N=VALUE", N an index or a name and VALUE the host value 0..1.
-    void setParameterSpec(const std::string& spec);
-    std::string parameterDisplay(int index);
-
-    // Settings for the next start().
-    void setSettings(const HostSettings& settings) { settings_ = settings; }
-
-    // Sends the set-up requests and switches the effect on; stop() (or destruction) switches
-    // it off again.
-    void start();
-    void stop();
-
-    // Processes one block into separate output buffers, in a precision the effect can
-    // process. Effects without replacing processing get the accumulating call onto zeroed
-    // outputs.
-    void process(float** inputs, float** outputs, int frames);
-    void process(double** inputs, double** outputs, int frames);
-
-private:
-    std::string path_;
-    HostSettings settings_;
-    std::unique_ptr<vsthost::Host> host_;
-    std::unique_ptr<vsthost::Plugin> plugin_;
-    bool running_ = false;
-};
+// The index of the parameter whose name, without surrounding blanks and case, is `name`;
+// -1 when there is none.
+int findParameter(Instance& effect, const std::string& name);
+// Sets the "Strength" parameter from 0..100 (host value percent / 100).
+void setStrength(Instance& effect, double percent, const std::string& plugin);
+// Sets a parameter from "N=VALUE", N an index or a name and VALUE the host value 0..1.
+void setParameterSpec(Instance& effect, const std::string& spec, const std::string& plugin);
+std::string parameterDisplay(Instance& effect, int index);
 
 }  // namespace varic

@@ -55,15 +55,6 @@ constexpr const char* kCanDoTexts[] = {
     "mixDynamic",
 };
 
-std::string fourChars(VstInt32 id) {
-    std::string text;
-    for (int shift = 24; shift >= 0; shift -= 8) {
-        const char c = static_cast<char>((static_cast<std::uint32_t>(id) >> shift) & 0xFF);
-        text += (c >= 32 && c < 127) ? c : '?';
-    }
-    return text;
-}
-
 std::string categoryName(VstIntPtr category) {
     if (category >= 0 && category < static_cast<VstIntPtr>(std::size(kCategoryNames))) {
         return kCategoryNames[category];
@@ -115,11 +106,10 @@ struct Description {
     std::vector<std::pair<std::string, VstIntPtr>> canDo;
 };
 
-Description describe(EffectInstance& effect) {
-    vsthost::Plugin& plugin = effect.plugin();
-    const AEffect& e = effect.record();
+Description describe(Instance& plugin, const std::string& path) {
+    const AEffect& e = plugin.record();
     Description d;
-    d.path = effect.path();
+    d.path = path;
     d.effectName = plugin.text(effGetEffectName);
     d.productName = plugin.text(effGetProductString);
     d.vendor = plugin.text(effGetVendorString);
@@ -166,7 +156,7 @@ void printText(const Description& d) {
     std::printf("product:        %s\n", d.productName.c_str());
     std::printf("vendor:         %s (version %ld)\n", d.vendor.c_str(),
                 static_cast<long>(d.vendorVersion));
-    std::printf("unique ID:      %d '%s'\n", d.uniqueId, fourChars(d.uniqueId).c_str());
+    std::printf("unique ID:      %d '%s'\n", d.uniqueId, vsthost::fourChars(d.uniqueId).c_str());
     std::printf("version:        %d\n", d.version);
     std::printf("VST version:    %ld\n", static_cast<long>(d.vstVersion));
     std::printf("category:       %s\n", categoryName(d.category).c_str());
@@ -203,7 +193,7 @@ void printJson(const Description& d) {
     field("vendorString", jsonString(d.vendor));
     field("vendorVersion", std::to_string(d.vendorVersion));
     field("uniqueId", std::to_string(d.uniqueId));
-    field("uniqueIdChars", jsonString(fourChars(d.uniqueId)));
+    field("uniqueIdChars", jsonString(vsthost::fourChars(d.uniqueId)));
     field("version", std::to_string(d.version));
     field("vstVersion", std::to_string(d.vstVersion));
     field("category", std::to_string(d.category));
@@ -271,8 +261,8 @@ int runInfo(const std::vector<std::string>& words, Verbosity verbosity) {
                              : args.operands().empty() ? defaultPluginPath()
                                                        : args.operands()[0];
     const PluginBinary binary(path);
-    EffectInstance effect(binary, HostSettings{});
-    const Description description = describe(effect);
+    const std::unique_ptr<Instance> effect = openEffect(binary, HostSettings{});
+    const Description description = describe(*effect, binary.path());
     if (args.flag("--json")) {
         printJson(description);
     } else {

@@ -141,8 +141,8 @@ private:
 
 // Returns the number of frames rendered.
 template <class Sample>
-long long renderFrames(SoundReader& reader, SoundWriter& writer, EffectInstance& effect,
-                       int blockSize, ProgressBar& progress) {
+long long renderFrames(SoundReader& reader, SoundWriter& writer, Instance& effect, int blockSize,
+                       ProgressBar& progress) {
     const int channels = reader.channels();  // 1 or 2
     std::vector<Sample> fromFile(static_cast<std::size_t>(blockSize) * channels);
     std::vector<Sample> toFile(static_cast<std::size_t>(blockSize) * 2);
@@ -159,7 +159,7 @@ long long renderFrames(SoundReader& reader, SoundWriter& writer, EffectInstance&
             in.left[n] = fromFile[static_cast<std::size_t>(n) * channels];
             in.right[n] = fromFile[static_cast<std::size_t>(n) * channels + channels - 1];
         }
-        effect.process(in.channels(), out.channels(), frames);
+        effect.processBlock(in.channels(), out.channels(), frames);
         for (int n = 0; n < frames; ++n) {
             toFile[2 * static_cast<std::size_t>(n)] = out.left[n];
             toFile[2 * static_cast<std::size_t>(n) + 1] = out.right[n];
@@ -206,19 +206,19 @@ void checkInput(const SoundReader& reader, const RenderJob& job) {
 }
 
 // Chooses the precision and gives the effect the job's settings; returns what it was told.
-HostSettings setUpEffect(EffectInstance& effect, const SoundReader& reader, const RenderJob& job,
+HostSettings setUpEffect(Instance& effect, const SoundReader& reader, const RenderJob& job,
                          HostSettings settings) {
-    effect.requireStereo();
+    requireStereo(effect, job.plugin);
     // Finer samples than a float's would be rounded by 32-bit processing.
     const bool fineInput = finerThanFloat(reader.format());
     settings.precision = job.precision
                              ? (*job.precision == 64 ? Precision::float64 : Precision::float32)
                          : fineInput && effect.canProcess(Precision::float64) ? Precision::float64
                                                                               : Precision::float32;
-    effect.requireProcessing(settings.precision);
-    effect.setSettings(settings);
-    if (job.strength) effect.setStrength(*job.strength);
-    for (const std::string& spec : job.params) effect.setParameterSpec(spec);
+    requireProcessing(effect, settings.precision, job.plugin);
+    configure(effect, settings);
+    if (job.strength) setStrength(effect, *job.strength, job.plugin);
+    for (const std::string& spec : job.params) setParameterSpec(effect, spec, job.plugin);
     return settings;
 }
 
@@ -268,18 +268,18 @@ void warnAboutSamples(const SoundWriter& writer, const std::string& out, int for
 }
 
 // The effect's name and its Strength as it shows it, for the demo's report.
-RenderResult describeEffect(EffectInstance& effect) {
+RenderResult describeEffect(Instance& effect, const std::string& plugin) {
     RenderResult result;
-    result.effectName = effect.displayName();
-    const int strengthIndex = effect.findParameter("Strength");
-    if (strengthIndex >= 0) result.strengthDisplay = effect.parameterDisplay(strengthIndex);
+    result.effectName = displayName(effect, plugin);
+    const int strengthIndex = findParameter(effect, "Strength");
+    if (strengthIndex >= 0) result.strengthDisplay = parameterDisplay(effect, strengthIndex);
     return result;
 }
 
 // Streams the reader through the set-up effect into the job's output, in `format` unless the
 // output turns out to be a pipe; returns the frames rendered and the samples clipped. A batch
 // passes its shared progress display; a single render shows its own.
-std::pair<long long, long long> writeOutput(SoundReader& reader, EffectInstance& effect,
+std::pair<long long, long long> writeOutput(SoundReader& reader, Instance& effect,
                                             const RenderJob& job, Precision precision, int format,
                                             ProgressBar* batchProgress, const Messages& messages) {
     OutputFile output(job.output, messages);
@@ -290,8 +290,8 @@ std::pair<long long, long long> writeOutput(SoundReader& reader, EffectInstance&
     const std::string out = job.output == "-" ? std::string("standard output") : job.output;
     messages.note(in + ": " + describeFormat(reader.format()) + ", " +
                   std::to_string(reader.sampleRate()) + " Hz; " +
-                  (precision == Precision::float64 ? "64" : "32") + "-bit processing; " + out +
-                  ": " + describeOutput(format, job.dither));
+                  vsthost::precisionName(precision) + " processing; " + out + ": " +
+                  describeOutput(format, job.dither));
     SoundWriter writer(output, format, reader.sampleRate(), 2, reader.strings(), job.dither);
     const std::optional<sf_count_t> promised = reader.promisedFrames();
     std::optional<ProgressBar> ownProgress;
@@ -302,10 +302,9 @@ std::pair<long long, long long> writeOutput(SoundReader& reader, EffectInstance&
                             messages);
     }
     ProgressBar& progress = batchProgress != nullptr ? *batchProgress : *ownProgress;
-    const long long frames =
-        precision == Precision::float64
-            ? renderFrames<double>(reader, writer, effect, job.blockSize, progress)
-            : renderFrames<float>(reader, writer, effect, job.blockSize, progress);
+    const long long frames = vsthost::withSampleType(precision, [&](auto zero) {
+        return renderFrames<decltype(zero)>(reader, writer, effect, job.blockSize, progress);
+    });
     writer.close();
     output.commit();
     if (ownProgress) ownProgress->finish();
@@ -329,9 +328,10 @@ RenderResult renderFile(const RenderJob& job, ProgressBar* batchProgress,
     HostSettings settings;
     settings.sampleRate = static_cast<float>(reader.sampleRate());
     settings.blockSize = job.blockSize;
-    EffectInstance effect(binary, settings);
+    const std::unique_ptr<Instance> instance = openEffect(binary, settings);
+    Instance& effect = *instance;
     settings = setUpEffect(effect, reader, job, settings);
-    RenderResult result = describeEffect(effect);
+    RenderResult result = describeEffect(effect, job.plugin);
     warnAboutResponse(binary, reader.sampleRate(), job, messages);
 
     const auto [frames, clipped] =

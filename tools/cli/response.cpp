@@ -175,8 +175,8 @@ int runResponse(const std::vector<std::string>& words, Verbosity verbosity) {
     if (!explicitStrengths) {
         // Any stereo effect can be measured; without a Strength parameter, at its own setting.
         HostSettings host;
-        EffectInstance probe(binary, host);
-        if (probe.findParameter("Strength") < 0) settings = {EffectSetting{}};
+        const std::unique_ptr<Instance> probe = openEffect(binary, host);
+        if (findParameter(*probe, "Strength") < 0) settings = {EffectSetting{}};
     }
     const Response response = measure(binary, rate, settings, messages);
     // With the CSV on standard output, the report goes to stderr.

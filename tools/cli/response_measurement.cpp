@@ -28,8 +28,8 @@ struct ImpulseResponse {
 };
 
 template <class Sample>
-void runImpulse(EffectInstance& effect, double left, double right, std::size_t minimumLength,
-                ImpulseResponse& response) {
+void runImpulse(Instance& effect, const std::string& plugin, double left, double right,
+                std::size_t minimumLength, ImpulseResponse& response) {
     vsthost::StereoBuffer<Sample> in(kBlock);
     vsthost::StereoBuffer<Sample> out(kBlock);
     in.left[0] = static_cast<Sample>(left);
@@ -38,7 +38,7 @@ void runImpulse(EffectInstance& effect, double left, double right, std::size_t m
     effect.start();
     for (;;) {
         stopIfInterrupted();
-        effect.process(in.channels(), out.channels(), kBlock);
+        effect.processBlock(in.channels(), out.channels(), kBlock);
         in.left[0] = 0;
         in.right[0] = 0;
         double blockPeak = 0.0;
@@ -46,7 +46,7 @@ void runImpulse(EffectInstance& effect, double left, double right, std::size_t m
             const double l = out.left[n];
             const double r = out.right[n];
             if (!std::isfinite(l) || !std::isfinite(r)) {
-                throw Failure("plug-in " + effect.path() +
+                throw Failure("plug-in " + plugin +
                               " answers an impulse with samples that are not numbers");
             }
             blockPeak = std::max({blockPeak, std::fabs(l), std::fabs(r)});
@@ -78,23 +78,23 @@ ImpulseResponse measureImpulse(const PluginBinary& binary, int sampleRate,
     HostSettings settings;
     settings.sampleRate = static_cast<float>(sampleRate);
     settings.blockSize = kBlock;
-    EffectInstance effect(binary, settings);
-    effect.requireStereo();
+    const std::string& plugin = binary.path();
+    const std::unique_ptr<Instance> instance = openEffect(binary, settings);
+    Instance& effect = *instance;
+    requireStereo(effect, plugin);
     // 64-bit when offered: the measurement then carries no rounding of 32-bit samples.
     settings.precision =
         effect.canProcess(Precision::float64) ? Precision::float64 : Precision::float32;
-    effect.requireProcessing(settings.precision);
-    effect.setSettings(settings);
-    if (setting.strength) effect.setStrength(*setting.strength);
-    for (const std::string& spec : setting.params) effect.setParameterSpec(spec);
+    requireProcessing(effect, settings.precision, plugin);
+    configure(effect, settings);
+    if (setting.strength) setStrength(effect, *setting.strength, plugin);
+    for (const std::string& spec : setting.params) setParameterSpec(effect, spec, plugin);
     ImpulseResponse response;
     const std::size_t minimum =
         kMinimumLength + static_cast<std::size_t>(std::max(0, effect.record().initialDelay));
-    if (settings.precision == Precision::float64) {
-        runImpulse<double>(effect, left, right, minimum, response);
-    } else {
-        runImpulse<float>(effect, left, right, minimum, response);
-    }
+    vsthost::withSampleType(settings.precision, [&](auto zero) {
+        runImpulse<decltype(zero)>(effect, plugin, left, right, minimum, response);
+    });
     return response;
 }
 
@@ -248,12 +248,12 @@ Response measureResponse(const PluginBinary& binary, int sampleRate,
     {
         HostSettings host;
         host.sampleRate = static_cast<float>(sampleRate);
-        EffectInstance effect(binary, host);
-        effect.requireStereo();
-        response.effectName = effect.displayName();
+        const std::unique_ptr<Instance> effect = openEffect(binary, host);
+        requireStereo(*effect, binary.path());
+        response.effectName = displayName(*effect, binary.path());
         const bool strengthGiven = std::any_of(settings.begin(), settings.end(),
                                                [](const EffectSetting& s) { return s.strength; });
-        if (strengthGiven && effect.findParameter("Strength") < 0) {
+        if (strengthGiven && findParameter(*effect, "Strength") < 0) {
             throw Failure("plug-in " + binary.path() + " has no Strength parameter to vary");
         }
     }

@@ -5,20 +5,9 @@
 
 #include <xmmintrin.h>
 
-namespace vsthost {
+#include "mxcsr.h"  // the register's fields
 
-// The register's fields, each named once. The low six bits are sticky exception flags.
-constexpr unsigned kMxcsrDenormalsAreZero = 0x0040;
-constexpr unsigned kMxcsrExceptionMasks = 0x1F80;  // all six exceptions
-constexpr unsigned kMxcsrInexactMask = 0x1000;     // the one that every rounding raises
-constexpr unsigned kMxcsrRoundDown = 0x2000;
-constexpr unsigned kMxcsrRoundUp = 0x4000;
-constexpr unsigned kMxcsrRoundTowardZero = 0x6000;
-constexpr unsigned kMxcsrFlushToZero = 0x8000;
-// Rounding, FTZ/DAZ and masks: every bit that can change a result.
-constexpr unsigned kMxcsrControlBits = 0xFFC0;
-// The mode a thread starts in: round to nearest (no rounding bits), every exception masked.
-constexpr unsigned kMxcsrDefault = kMxcsrExceptionMasks;
+namespace vsthost {
 
 inline unsigned floatMode() {
     return _mm_getcsr();

@@ -1,5 +1,7 @@
 #include "plugin_host.h"
 
+#include <cstdint>
+#include <cstdio>
 #include <filesystem>
 #include <system_error>
 #include <vector>
@@ -12,20 +14,6 @@
 #endif
 
 namespace vsthost {
-namespace {
-
-// The host an entry call is made for: requests that arrive before the record exists (the
-// version query carries a null record) are routed with it. Afterwards the record's `user`
-// field, which belongs to the host, leads back to the host.
-thread_local Host* hostOfEntryCall = nullptr;
-
-// Requests from a plug-in that reached no Host object (none given, or a stray call): answered
-// as a plain host would.
-VstIntPtr answerWithoutHost(VstInt32 opcode) {
-    return opcode == audioMasterVersion ? kVstVersion : 0;
-}
-
-}  // namespace
 
 // ---- PluginLibrary ---------------------------------------------------------------------------
 
@@ -133,9 +121,68 @@ VSTPluginMainProc PluginLibrary::entry() const {
     return reinterpret_cast<VSTPluginMainProc>(found);
 }
 
+std::string fourChars(VstInt32 code) {
+    std::string text;
+    for (int shift = 24; shift >= 0; shift -= 8) {
+        const char c = static_cast<char>((static_cast<std::uint32_t>(code) >> shift) & 0xFF);
+        text += c >= 0x20 && c < 0x7F ? c : '?';
+    }
+    return text;
+}
+
 // ---- Host ------------------------------------------------------------------------------------
 
-Host::Host() : answer_([](const HostRequest& r) { return answerWithoutHost(r.opcode); }) {}
+namespace {
+
+// Requests from a plug-in that reached no Host object (none given, or a stray call): answered
+// as a plain host would.
+VstIntPtr answerWithoutHost(VstInt32 opcode) {
+    return opcode == audioMasterVersion ? kVstVersion : 0;
+}
+
+VstIntPtr copyText(void* buffer, const char* text) {
+    if (buffer == nullptr || text == nullptr) return 0;
+    std::snprintf(static_cast<char*>(buffer), kVstMaxVendorStrLen, "%s", text);
+    return 1;
+}
+
+// A sample rate as the interface answers it, in whole hertz; 0 for none that fits.
+VstIntPtr wholeHertz(float rate) {
+    return rate >= 0.0f && rate < 2147483648.0f ? static_cast<VstIntPtr>(rate) : 0;
+}
+
+// Runs the host's own work, outside the watch.
+class HostWork {
+public:
+    explicit HostWork(HostWatch* watch)
+        : watch_(watch), entered_(watch ? watch->enterHostWork() : 0) {}
+    ~HostWork() {
+        if (watch_) watch_->leaveHostWork(entered_);
+    }
+    HostWork(const HostWork&) = delete;
+    HostWork& operator=(const HostWork&) = delete;
+
+private:
+    HostWatch* watch_;
+    int entered_;
+};
+
+}  // namespace
+
+Host*& Host::hostOfEntryCall() {
+    thread_local Host* host = nullptr;
+    return host;
+}
+
+bool& Host::inProcessing() {
+    thread_local bool inside = false;
+    return inside;
+}
+
+Host::Host(const HostAnswers& answers)
+    : answers_(answers), sampleRate_(answers.sampleRate), blockSize_(answers.blockSize) {
+    if (answers.keep != std::numeric_limits<std::size_t>::max()) requests_.reserve(answers.keep);
+}
 
 void Host::setAnswer(Answer answer) {
     std::lock_guard<std::mutex> lock(mutex_);
@@ -147,16 +194,46 @@ std::vector<HostRequest> Host::requests() const {
     return requests_;
 }
 
+long Host::requestCount() const {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return count_;
+}
+
 void Host::clearRequests() {
     std::lock_guard<std::mutex> lock(mutex_);
     requests_.clear();
+    count_ = 0;
+}
+
+void Host::setSettings(float sampleRate, VstInt32 blockSize) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    sampleRate_ = sampleRate;
+    blockSize_ = blockSize;
+}
+
+VstIntPtr Host::answerFromTable(const HostRequest& request) const {
+    switch (request.opcode) {
+        case audioMasterVersion: return answers_.version;
+        case audioMasterGetSampleRate: return wholeHertz(sampleRate_);
+        case audioMasterGetBlockSize: return blockSize_;
+        case audioMasterGetCurrentProcessLevel:
+            return request.fromProcessing ? answers_.processLevelInProcessing
+                                          : answers_.processLevel;
+        case audioMasterGetVendorString: return copyText(request.ptr, answers_.vendor);
+        case audioMasterGetProductString: return copyText(request.ptr, answers_.product);
+        case audioMasterGetVendorVersion: return answers_.vendorVersion;
+        default: return 0;
+    }
 }
 
 VstIntPtr Host::receive(const HostRequest& request) {
+    const HostWork work(watch_);
     Answer answer;
     {
         std::lock_guard<std::mutex> lock(mutex_);
-        requests_.push_back(request);
+        ++count_;
+        if (requests_.size() < answers_.keep) requests_.push_back(request);
+        if (!answer_) return answerFromTable(request);
         answer = answer_;
     }
     return answer(request);
@@ -164,93 +241,13 @@ VstIntPtr Host::receive(const HostRequest& request) {
 
 VstIntPtr Host::callback(AEffect* effect, VstInt32 opcode, VstInt32 index, VstIntPtr value,
                          void* ptr, float opt) {
-    Host* host = effect != nullptr && effect->user != nullptr ? static_cast<Host*>(effect->user)
-                                                              : hostOfEntryCall;
+    Host* const entering = hostOfEntryCall();
+    Host* host =
+        effect != nullptr && effect->user != nullptr ? static_cast<Host*>(effect->user) : entering;
     if (host == nullptr) return answerWithoutHost(opcode);
-    return host->receive(HostRequest{effect, opcode, index, value, ptr, opt});
-}
-
-// ---- Plugin ----------------------------------------------------------------------------------
-
-std::unique_ptr<Plugin> Plugin::create(const PluginLibrary& library, Host* host,
-                                       std::string* error) {
-    const VSTPluginMainProc entry = library.entry();
-    if (entry == nullptr) {
-        if (error) *error = library.path() + " exports neither VSTPluginMain nor main";
-        return nullptr;
-    }
-    Host* const saved = hostOfEntryCall;
-    hostOfEntryCall = host;
-    AEffect* const effect = entry(host != nullptr ? &Host::callback : nullptr);
-    hostOfEntryCall = saved;
-    if (effect == nullptr) {
-        if (error) *error = library.path() + ": the plug-in's entry made no instance";
-        return nullptr;
-    }
-    if (effect->magic != kEffectMagic) {
-        if (error) *error = library.path() + ": the entry's record is not a VST effect";
-        return nullptr;  // not ours to close: its routines cannot be trusted
-    }
-    return adopt(effect, host);
-}
-
-std::unique_ptr<Plugin> Plugin::adopt(AEffect* effect, Host* host) {
-    effect->user = host;
-    return std::unique_ptr<Plugin>(new Plugin(effect, host));
-}
-
-Plugin::~Plugin() {
-    if (effect_ != nullptr) close();
-}
-
-VstIntPtr Plugin::dispatch(VstInt32 opcode, VstInt32 index, VstIntPtr value, void* ptr, float opt) {
-    return effect_->dispatcher(effect_, opcode, index, value, ptr, opt);
-}
-
-std::string Plugin::text(VstInt32 opcode, VstInt32 index, VstIntPtr value) {
-    std::vector<char> buffer(1024, '\0');  // far beyond what any request writes
-    dispatch(opcode, index, value, buffer.data());
-    buffer.back() = '\0';
-    return std::string(buffer.data());
-}
-
-void Plugin::setParameter(VstInt32 index, float value) {
-    effect_->setParameter(effect_, index, value);
-}
-
-float Plugin::getParameter(VstInt32 index) {
-    return effect_->getParameter(effect_, index);
-}
-
-void Plugin::process(float** inputs, float** outputs, VstInt32 frames) {
-    effect_->process(effect_, inputs, outputs, frames);
-}
-
-void Plugin::processReplacing(float** inputs, float** outputs, VstInt32 frames) {
-    effect_->processReplacing(effect_, inputs, outputs, frames);
-}
-
-void Plugin::processDoubleReplacing(double** inputs, double** outputs, VstInt32 frames) {
-    effect_->processDoubleReplacing(effect_, inputs, outputs, frames);
-}
-
-void Plugin::start(float sampleRate, VstInt32 maxBlock, Precision precision) {
-    setSampleRate(sampleRate);
-    setBlockSize(maxBlock);
-    dispatch(effSetProcessPrecision, 0, precision == Precision::float64 ? 1 : 0);
-    resume();
-    dispatch(effStartProcess);
-}
-
-void Plugin::stop() {
-    dispatch(effStopProcess);
-    suspend();
-}
-
-VstIntPtr Plugin::close() {
-    AEffect* const effect = effect_;
-    effect_ = nullptr;
-    return effect->dispatcher(effect, effClose, 0, 0, nullptr, 0.0f);
+    return host->receive(HostRequest{effect, opcode, index, value, ptr, opt,
+                                     std::this_thread::get_id(), inProcessing(),
+                                     entering != nullptr});
 }
 
 }  // namespace vsthost

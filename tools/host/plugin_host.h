@@ -1,29 +1,23 @@
 #pragma once
-// A small VST 2.4 host: loads a plug-in binary, calls its entry with a callback that records
-// every request it receives, and wraps the record's routines. Used by the tests, the
-// benchmarks and the command-line tool; works with any stereo VST 2.4 effect binary. The rest
-// of the host-support library beside it: plugin_under_test.h (which binary to drive),
-// stereo_buffer.h (buffers in either precision), host_float_mode.h (a host thread's SSE mode).
+// A small VST 2.4 host: loads a plug-in binary and answers the requests its instances send,
+// with one callback whose answers each user sets in a table (varic's, the validator's, the
+// tests'). Works with any VST 2.4 effect binary. The rest of the host-support library beside
+// it: instance.h (one instance, driven through its record), plugin_under_test.h (which binary
+// to drive), stereo_buffer.h (buffers in either precision), host_float_mode.h (a host thread's
+// SSE mode).
 
+#include <cstddef>
 #include <functional>
+#include <limits>
 #include <memory>
 #include <mutex>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "aeffect.h"
 
 namespace vsthost {
-
-// One request a plug-in sent to the host, as received.
-struct HostRequest {
-    AEffect* effect;
-    VstInt32 opcode;
-    VstInt32 index;
-    VstIntPtr value;
-    void* ptr;
-    float opt;
-};
 
 // The file that a plug-in named by a user is: a path from the current folder, with or without a
 // slash (the loader, given a bare name, would search the library path instead), made absolute
@@ -52,80 +46,115 @@ private:
     std::string path_;
 };
 
-// The host's side of the callback. Records every request (thread-safe) and answers it: by
-// default 2400 to the version query and 0 to everything else.
+// A four-character code as text, '?' for a byte that is not printable ASCII: "VstP".
+std::string fourChars(VstInt32 code);
+
+class ProcessingCall;
+
+// One request a plug-in sent to the host, as received, and where it came from.
+struct HostRequest {
+    AEffect* effect;
+    VstInt32 opcode;
+    VstInt32 index;
+    VstIntPtr value;
+    void* ptr;
+    float opt;
+    std::thread::id thread;  // the thread it came on
+    bool fromProcessing;     // inside a processing call that an Instance made
+    bool duringEntry;        // while the entry made the instance
+};
+
+// A host's answers, one table per kind of host; a request the table does not name is answered
+// 0. A text goes into the plug-in's buffer, which the interface sizes for 64 bytes, NUL
+// included.
+struct HostAnswers {
+    VstIntPtr version = kVstVersion;  // audioMasterVersion
+    // audioMasterGetSampleRate (in whole hertz) and audioMasterGetBlockSize: these until an
+    // instance of the host is configured, then what it was configured with.
+    float sampleRate = 0.0f;
+    VstInt32 blockSize = 0;
+    VstIntPtr processLevel = 0;              // audioMasterGetCurrentProcessLevel
+    VstIntPtr processLevelInProcessing = 0;  // the same, asked inside a processing call
+    const char* vendor = nullptr;            // audioMasterGetVendorString; null: answered 0
+    const char* product = nullptr;           // audioMasterGetProductString; null: answered 0
+    VstIntPtr vendorVersion = 0;             // audioMasterGetVendorVersion
+    // How many requests the host keeps for requests(); requestCount() counts on beyond. A
+    // bounded log holds its room from the start: recording then allocates nothing while the
+    // plug-in runs, whose own heap use the validator measures.
+    std::size_t keep = std::numeric_limits<std::size_t>::max();
+};
+
+// audioMasterGetCurrentProcessLevel's answers.
+constexpr VstIntPtr kProcessLevelUser = 1;
+constexpr VstIntPtr kProcessLevelRealtime = 2;
+constexpr VstIntPtr kProcessLevelOffline = 4;
+
+// What a host watches around the calls its instances make into the plug-in, and around its own
+// work in the callback. The validator names each call, so that a crash or a hang is reported
+// as that call's, and counts what the plug-in does inside processing calls (its hooks step
+// aside while the host itself works).
+class HostWatch {
+public:
+    virtual ~HostWatch() = default;
+    // A call into the plug-in that may not return, named ("request 0 effOpen"); then its end.
+    virtual void calling(const char* call) = 0;
+    virtual void returned() = 0;
+    // Around each processing call, on the thread that makes it.
+    virtual void processing(bool inside) = 0;
+    // Around the host's own work in the callback; leaving gets what entering returned.
+    virtual int enterHostWork() = 0;
+    virtual void leaveHostWork(int entered) = 0;
+};
+
+// The host's side of the callback: records the requests it receives (thread-safe) and answers
+// them from its table, or with the function a test sets.
 class Host {
 public:
     using Answer = std::function<VstIntPtr(const HostRequest&)>;
 
-    Host();
+    explicit Host(const HostAnswers& answers = {});
+    Host(const Host&) = delete;
+    Host& operator=(const Host&) = delete;
+
+    // Answers every request with `answer` instead of the table (set it before the plug-in
+    // may ask).
     void setAnswer(Answer answer);
+    void setWatch(HostWatch* watch) { watch_ = watch; }
+    HostWatch* watch() const { return watch_; }
+
+    // The requests received since the last clear, up to HostAnswers::keep of them, in order.
     std::vector<HostRequest> requests() const;
+    // How many were received since the last clear, kept or not.
+    long requestCount() const;
     void clearRequests();
+
+    // What audioMasterGetSampleRate and audioMasterGetBlockSize answer from now on.
+    void setSettings(float sampleRate, VstInt32 blockSize);
+
     static VstIntPtr callback(AEffect* effect, VstInt32 opcode, VstInt32 index, VstIntPtr value,
                               void* ptr, float opt);
 
 private:
-    friend class Plugin;
-    VstIntPtr receive(const HostRequest& request);
+    friend class Instance;
+    friend class ProcessingCall;
+    // The host whose instance's entry runs on this thread: requests that arrive before the
+    // record exists (the version query carries a null record) are routed with it. Afterwards
+    // the record's `user` field, which belongs to the host, leads back to the host.
+    static Host*& hostOfEntryCall();
+    // Whether a processing call made through an Instance runs on this thread.
+    static bool& inProcessing();
 
+    VstIntPtr receive(const HostRequest& request);
+    VstIntPtr answerFromTable(const HostRequest& request) const;
+
+    const HostAnswers answers_;
+    HostWatch* watch_ = nullptr;
     mutable std::mutex mutex_;
     std::vector<HostRequest> requests_;
+    long count_ = 0;
     Answer answer_;
-};
-
-// The sample type of processing calls: processReplacing or processDoubleReplacing.
-enum class Precision { float32, float64 };
-
-// One instance of a plug-in, driven only through its record, as a host does.
-class Plugin {
-public:
-    // Calls the entry with the host's callback (a null host passes a null callback). Null
-    // with a reason in *error when the entry is missing or answers null.
-    static std::unique_ptr<Plugin> create(const PluginLibrary& library, Host* host,
-                                          std::string* error);
-    // Adopts a record made some other way; the instance is closed on destruction.
-    static std::unique_ptr<Plugin> adopt(AEffect* effect, Host* host);
-    ~Plugin();  // sends effClose unless close() did
-    Plugin(const Plugin&) = delete;
-    Plugin& operator=(const Plugin&) = delete;
-
-    AEffect* effect() const { return effect_; }
-
-    VstIntPtr dispatch(VstInt32 opcode, VstInt32 index = 0, VstIntPtr value = 0,
-                       void* ptr = nullptr, float opt = 0.0f);
-    // A text request (name, display, label, vendor...) into a fresh buffer.
-    std::string text(VstInt32 opcode, VstInt32 index = 0, VstIntPtr value = 0);
-    void setParameter(VstInt32 index, float value);
-    float getParameter(VstInt32 index);
-    void process(float** inputs, float** outputs, VstInt32 frames);
-    void processReplacing(float** inputs, float** outputs, VstInt32 frames);
-    void processDoubleReplacing(double** inputs, double** outputs, VstInt32 frames);
-    // Replacing processing in the samples' own precision: processReplacing for 32-bit samples,
-    // processDoubleReplacing for 64-bit ones.
-    void processSamples(float** inputs, float** outputs, VstInt32 frames) {
-        processReplacing(inputs, outputs, frames);
-    }
-    void processSamples(double** inputs, double** outputs, VstInt32 frames) {
-        processDoubleReplacing(inputs, outputs, frames);
-    }
-
-    void setSampleRate(float rate) { dispatch(effSetSampleRate, 0, 0, nullptr, rate); }
-    void setBlockSize(VstInt32 frames) { dispatch(effSetBlockSize, 0, frames); }
-    void resume() { dispatch(effMainsChanged, 0, 1); }
-    void suspend() { dispatch(effMainsChanged, 0, 0); }
-    // The requests a host sends before audio (sample rate, largest block, precision, switch
-    // on, start processing), and those that end it (stop processing, switch off).
-    void start(float sampleRate, VstInt32 maxBlock, Precision precision);
-    void stop();
-
-    // Sends effClose and returns its answer; the record is gone afterwards.
-    VstIntPtr close();
-
-private:
-    Plugin(AEffect* effect, Host* host) : effect_(effect), host_(host) {}
-    AEffect* effect_;
-    Host* host_;
+    float sampleRate_;
+    VstInt32 blockSize_;
 };
 
 }  // namespace vsthost

@@ -24,7 +24,7 @@ void processSplit(Instance& instance, Channels<Sample>& in, Channels<Sample>& ou
     int done = 0;
     for (std::size_t which = 0; done < total; ++which) {
         const int frames = std::min(sizes[which % sizes.size()], total - done);
-        instance.process(in.at(done), out.at(done), frames);
+        instance.processSamples(in.at(done), out.at(done), frames);
         done += frames;
     }
 }
@@ -38,7 +38,7 @@ std::vector<int> randomSizes(unsigned seed, int count, int most) {
 }
 
 void setAllParameters(Instance& instance, float value) {
-    for (int p = 0; p < instance.record().numParams; ++p) instance.plugin().setParameter(p, value);
+    for (int p = 0; p < instance.record().numParams; ++p) instance.setParameter(p, value);
 }
 
 template <class Sample>
@@ -59,7 +59,7 @@ std::string firstDifference(const Channels<Sample>& a, const Channels<Sample>& b
 // "32-bit and 64-bit" or the one offered.
 std::string offeredPrecisions(Context& context) {
     std::string text;
-    for (Precision p : Instance(context).precisions())
+    for (Precision p : openInstance(context).precisions())
         text += std::string(text.empty() ? "" : " and ") + precisionName(p);
     return text;
 }
@@ -70,7 +70,8 @@ template <class Sample, class Compare>
 void runTwice(Context& context, Precision precision, int total, unsigned seed,
               const std::vector<int>& firstSizes, const std::vector<int>& secondSizes,
               unsigned secondMode, Compare compare) {
-    Instance first(context), second(context);
+    Instance first = openInstance(context);
+    Instance second = openInstance(context);
     first.start(kRate, 4096, precision);
     second.start(kRate, 4096, precision);
     Channels<Sample> in(first.inputs(), total), out1(first.outputs(), total),
@@ -95,7 +96,7 @@ Outcome blockSizes(Context& context) {
     sizes.insert(sizes.end(), changing.begin(), changing.end());
     forEachPrecision(context, [&](Precision precision, auto zero) {
         using Sample = decltype(zero);
-        Instance instance(context);
+        Instance instance = openInstance(context);
         instance.start(kRate, kMaxBlock, precision);
         long position = 0;
         for (std::size_t i = 0; i < sizes.size(); ++i) {
@@ -106,7 +107,7 @@ Outcome blockSizes(Context& context) {
             Channels<Sample> source(instance.inputs(), frames), out(instance.outputs(), frames);
             fillSignal(source, frames, 5, position);
             ReadOnlyInputs<Sample> in(source);
-            instance.process(in.pointers(), out.at(), frames);
+            instance.processSamples(in.pointers(), out.at(), frames);
             position += frames;
             if (out.overwrittenGuard() >= 0) {
                 throw CheckFailed(format("%s: wrote past the block's end in output %d",
@@ -124,7 +125,7 @@ Outcome blockSizes(Context& context) {
 
 Outcome inPlace(Context& context) {
     {
-        Instance probe(context);
+        Instance probe = openInstance(context);
         if (probe.inputs() != probe.outputs()) {
             return {Verdict::info, format("not applicable: %d inputs, %d outputs", probe.inputs(),
                                           probe.outputs())};
@@ -134,7 +135,8 @@ Outcome inPlace(Context& context) {
     const std::vector<int> sizes = randomSizes(13, 64, 2048);
     forEachPrecision(context, [&](Precision precision, auto zero) {
         using Sample = decltype(zero);
-        Instance apart(context), inPlace(context);
+        Instance apart = openInstance(context);
+        Instance inPlace = openInstance(context);
         apart.start(kRate, kMaxBlock, precision);
         inPlace.start(kRate, kMaxBlock, precision);
         Channels<Sample> in(apart.inputs(), total), out(apart.outputs(), total);
@@ -181,7 +183,7 @@ Outcome finiteOutput(Context& context) {
                            : setting == 0 ? "at 0"
                                           : "at 1");
                 context.at(where);
-                Instance instance(context);
+                Instance instance = openInstance(context);
                 if (setting >= 0) setAllParameters(instance, setting);
                 instance.start(kRate, 512, precision);
                 Channels<Sample> in(instance.inputs(), frames), out(instance.outputs(), frames);
@@ -207,8 +209,8 @@ Outcome silence(Context& context) {
     std::string report;
     forEachPrecision(context, [&](Precision precision, auto zero) {
         using Sample = decltype(zero);
-        Instance instance(context);
-        const VstIntPtr tail = instance.plugin().dispatch(effGetTailSize);
+        Instance instance = openInstance(context);
+        const VstIntPtr tail = instance.dispatch(effGetTailSize);
         const long bound = std::max<long>(10 * static_cast<long>(kRate),
                                           tail > 1 && tail < 600 * kRate ? tail : 0);
         instance.start(kRate, 512, precision);
@@ -216,7 +218,7 @@ Outcome silence(Context& context) {
         context.at(format("%s, one second of sound", precisionName(precision)));
         for (long position = 0; position < static_cast<long>(kRate); position += 512) {
             fillSignal(in, 512, 23, position);
-            instance.process(in.at(), out.at(), 512);
+            instance.processSamples(in.at(), out.at(), 512);
         }
         in.silence();
         long lastSound = -1;  // the last frame, counted from the end of the sound, that was not 0
@@ -226,7 +228,7 @@ Outcome silence(Context& context) {
         for (; frame < bound + static_cast<long>(kRate) &&
                frame - lastSound < static_cast<long>(kRate);
              frame += 512) {
-            instance.process(in.at(), out.at(), 512);
+            instance.processSamples(in.at(), out.at(), 512);
             const std::string bad = firstBadSample(out, 512, false);
             if (!bad.empty()) {
                 throw CheckFailed(format("%s: %s, %.2f s after the sound stopped",
@@ -269,7 +271,7 @@ struct Cost {
 template <class Sample>
 double timedBlock(Instance& instance, Channels<Sample>& in, Channels<Sample>& out, int frames) {
     const double started = threadSeconds();
-    instance.process(in.at(), out.at(), frames);
+    instance.processSamples(in.at(), out.at(), frames);
     return threadSeconds() - started;
 }
 
@@ -287,7 +289,7 @@ struct Tails {
 template <class Sample>
 Tails decayingTails(Context& context, Precision precision, int repetitions) {
     constexpr int kBlock = 512;
-    Instance instance(context);
+    Instance instance = openInstance(context);
     instance.start(kRate, kBlock, precision);
     Channels<Sample> in(instance.inputs(), kBlock), out(instance.outputs(), kBlock);
     Tails tails;
@@ -328,7 +330,8 @@ template <class Sample>
 void subnormalInputCost(Context& context, Precision precision, int blocks, Cost* sound,
                         Cost* subnormal) {
     constexpr int kBlock = 512;
-    Instance onSound(context), onSubnormals(context);
+    Instance onSound = openInstance(context);
+    Instance onSubnormals = openInstance(context);
     onSound.start(kRate, kBlock, precision);
     onSubnormals.start(kRate, kBlock, precision);
     Channels<Sample> in(onSound.inputs(), kBlock), tiny(onSound.inputs(), kBlock),
@@ -409,7 +412,7 @@ Outcome identicalInstances(Context& context) {
     const int total = context.quick() ? 16384 : 131072;
     forEachPrecision(context, [&](Precision precision, auto zero) {
         runTwice<decltype(zero)>(
-            context, precision, total, 29, {1024}, {1024}, vsthost::kMxcsrDefault,
+            context, precision, total, 29, {1024}, {1024}, mxcsr::kDefault,
             [&](const auto& one, const auto& other) {
                 const std::string difference = firstDifference(one, other, total);
                 if (!difference.empty()) {
@@ -427,8 +430,8 @@ Outcome blockSplitting(Context& context) {
     std::string warning;
     forEachPrecision(context, [&](Precision precision, auto zero) {
         runTwice<decltype(zero)>(
-            context, precision, total, 31, {4096}, randomSizes(37, 256, 700),
-            vsthost::kMxcsrDefault, [&](const auto& whole, const auto& split) {
+            context, precision, total, 31, {4096}, randomSizes(37, 256, 700), mxcsr::kDefault,
+            [&](const auto& whole, const auto& split) {
                 const std::string difference = firstDifference(whole, split, total);
                 if (!difference.empty() && warning.empty()) {
                     warning =
@@ -447,7 +450,7 @@ Outcome parameterSweep(Context& context) {
     const int steps = context.quick() ? 10 : 50;
     forEachPrecision(context, [&](Precision precision, auto zero) {
         using Sample = decltype(zero);
-        Instance instance(context);
+        Instance instance = openInstance(context);
         params = std::min(instance.record().numParams, 256);
         instance.start(kRate, 256, precision);
         Channels<Sample> in(instance.inputs(), 256), out(instance.outputs(), 256);
@@ -458,10 +461,10 @@ Outcome parameterSweep(Context& context) {
                 const std::string where =
                     format("%s, parameter %d at %g", precisionName(precision), p, value);
                 context.at(where);
-                instance.plugin().setParameter(p, value);
+                instance.setParameter(p, value);
                 fillSignal(in, 256, 41, position);
                 position += 256;
-                instance.process(in.at(), out.at(), 256);
+                instance.processSamples(in.at(), out.at(), 256);
                 const std::string bad = firstBadSample(out, 256, false);
                 if (!bad.empty()) throw CheckFailed(where + ": " + bad);
             }
@@ -498,8 +501,8 @@ std::string readBackFault(int p, const float (&set)[5], const float (&read)[5]) 
 
 // The value and display of each parameter after it is set, written back and given as text.
 Outcome parameterRoundTrip(Context& context) {
-    Instance instance(context);
-    vsthost::Plugin& plugin = instance.plugin();
+    Instance instance = openInstance(context);
+    Instance& plugin = instance;
     const int params = std::min(instance.record().numParams, 1024);
     int textToValue = 0;
     for (int p = 0; p < params; ++p) {
@@ -557,7 +560,7 @@ Outcome watchProcessing(Context& context, WatchKind kind, const char* what) {
     sizes.insert(sizes.end(), changing.begin(), changing.end());
     forEachPrecision(context, [&](Precision precision, auto zero) {
         using Sample = decltype(zero);
-        Instance instance(context);
+        Instance instance = openInstance(context);
         instance.start(kRate, 4096, precision);
         Channels<Sample> in(instance.inputs(), 4096), out(instance.outputs(), 4096);
         fillSignal(in, 4096, 47);
@@ -565,10 +568,10 @@ Outcome watchProcessing(Context& context, WatchKind kind, const char* what) {
         resetWatch();
         for (std::size_t i = 0; i < sizes.size(); ++i) {
             if (instance.record().numParams > 0 && i % 8 == 7) {
-                instance.plugin().setParameter(
-                    static_cast<int>(i / 8) % instance.record().numParams, (i % 3) / 2.0f);
+                instance.setParameter(static_cast<int>(i / 8) % instance.record().numParams,
+                                      (i % 3) / 2.0f);
             }
-            instance.process(in.at(), out.at(), sizes[i]);
+            instance.processSamples(in.at(), out.at(), sizes[i]);
             ++calls;
         }
         const WatchedCalls seen = watchedCalls(kind);
@@ -603,9 +606,10 @@ Outcome spawning(Context& context) {
 
 Outcome mxcsrPreserved(Context& context) {
     using namespace vsthost;
-    const unsigned modes[] = {
-        kMxcsrDefault, kMxcsrDefault | kMxcsrFlushToZero | kMxcsrDenormalsAreZero,
-        kMxcsrDefault | kMxcsrRoundDown, kMxcsrDefault | kMxcsrRoundTowardZero | kMxcsrFlushToZero};
+    const unsigned modes[] = {mxcsr::kDefault,
+                              mxcsr::kDefault | mxcsr::kFlushToZero | mxcsr::kDenormalsAreZero,
+                              mxcsr::kDefault | mxcsr::kRoundDown,
+                              mxcsr::kDefault | mxcsr::kRoundTowardZero | mxcsr::kFlushToZero};
     for (unsigned mode : modes) {
         // Runs one call in `mode` and checks that the caller gets its mode back.
         const auto call = [&](const char* what, const auto& body) {
@@ -613,30 +617,31 @@ Outcome mxcsrPreserved(Context& context) {
             setFloatMode(mode);
             body();
             const unsigned after = floatMode();
-            setFloatMode(kMxcsrDefault);
-            if ((after & kMxcsrControlBits) != (mode & kMxcsrControlBits)) {
+            setFloatMode(mxcsr::kDefault);
+            if ((after & mxcsr::kControlBits) != (mode & mxcsr::kControlBits)) {
                 throw CheckFailed(format("%s changed the caller's MXCSR from 0x%04X to 0x%04X",
-                                         what, mode, after & kMxcsrControlBits));
+                                         what, mode, after & mxcsr::kControlBits));
             }
         };
         std::unique_ptr<Instance> instance;
-        call("the entry", [&] { instance = std::make_unique<Instance>(context); });
-        call("effSetSampleRate", [&] { instance->plugin().setSampleRate(48000.0f); });
+        call("the entry", [&] { instance = std::make_unique<Instance>(openInstance(context)); });
+        call("effSetSampleRate", [&] { instance->setSampleRate(48000.0f); });
         call("effMainsChanged (on)",
-             [&] { instance->start(48000.0f, 512, instance->firstPrecision()); });
+             [&] { instance->start(48000.0f, 512, firstPrecision(*instance)); });
         if (instance->record().numParams > 0) {
-            call("setParameter", [&] { instance->plugin().setParameter(0, 0.7f); });
-            call("getParameter", [&] { instance->plugin().getParameter(0); });
-            call("effGetParamDisplay", [&] { instance->plugin().text(effGetParamDisplay, 0); });
+            call("setParameter", [&] { instance->setParameter(0, 0.7f); });
+            call("getParameter", [&] { instance->getParameter(0); });
+            call("effGetParamDisplay", [&] { instance->text(effGetParamDisplay, 0); });
         }
         Channels<float> in32(instance->inputs(), 512), out32(instance->outputs(), 512);
         Channels<double> in64(instance->inputs(), 512), out64(instance->outputs(), 512);
         fillSignal(in32, 512, 53);
         fillSignal(in64, 512, 53);
         if (instance->offers(Precision::float32))
-            call("processReplacing", [&] { instance->process(in32.at(), out32.at(), 512); });
+            call("processReplacing", [&] { instance->processSamples(in32.at(), out32.at(), 512); });
         if (instance->offers(Precision::float64))
-            call("processDoubleReplacing", [&] { instance->process(in64.at(), out64.at(), 512); });
+            call("processDoubleReplacing",
+                 [&] { instance->processSamples(in64.at(), out64.at(), 512); });
         call("effMainsChanged (off)", [&] { instance->stop(); });
         call("effClose", [&] { instance.reset(); });
     }
@@ -650,7 +655,7 @@ Outcome flushToZero(Context& context) {
     forEachPrecision(context, [&](Precision precision, auto zero) {
         runTwice<decltype(zero)>(
             context, precision, total, 59, {512}, {512},
-            kMxcsrDefault | kMxcsrFlushToZero | kMxcsrDenormalsAreZero,
+            mxcsr::kDefault | mxcsr::kFlushToZero | mxcsr::kDenormalsAreZero,
             [&](const auto& plain, const auto& flushing) {
                 const std::string bad = firstBadSample(flushing, total, false);
                 if (!bad.empty())
@@ -683,7 +688,7 @@ Outcome parameterThreads(Context& context) {
     long moves = 0;
     forEachPrecision(context, [&](Precision precision, auto zero) {
         using Sample = decltype(zero);
-        Instance instance(context);
+        Instance instance = openInstance(context);
         if (instance.record().numParams == 0) return;
         instance.start(kRate, 256, precision);
         std::atomic<bool> done{false};
@@ -694,8 +699,8 @@ Outcome parameterThreads(Context& context) {
             const int params = instance.record().numParams;
             while (!done.load()) {
                 const int p = static_cast<int>(random() % static_cast<unsigned>(params));
-                instance.plugin().setParameter(p, static_cast<float>(random() % 1001) / 1000.0f);
-                instance.plugin().getParameter(p);
+                instance.setParameter(p, static_cast<float>(random() % 1001) / 1000.0f);
+                instance.getParameter(p);
                 ++moves;
             }
         });
@@ -703,7 +708,7 @@ Outcome parameterThreads(Context& context) {
         std::string bad;
         for (int block = 0; block < blocks && bad.empty(); ++block) {
             fillSignal(in, 256, 67, block * 256L);
-            instance.process(in.at(), out.at(), 256);
+            instance.processSamples(in.at(), out.at(), 256);
             bad = firstBadSample(out, 256, false);
             if (!bad.empty())
                 bad = format("%s, block %d: %s", precisionName(precision), block, bad.c_str());
@@ -728,14 +733,14 @@ Outcome speed(Context& context) {
         using Sample = decltype(zero);
         report += std::string(report.empty() ? "" : "; ") + precisionName(precision) + ":";
         for (int block : {32, 512, 4096}) {
-            Instance instance(context);
+            Instance instance = openInstance(context);
             instance.start(kRate, block, precision);
             Channels<Sample> in(instance.inputs(), block), out(instance.outputs(), block);
             fillSignal(in, block, 71);
             context.at(format("%s, blocks of %d", precisionName(precision), block));
             const auto started = std::chrono::steady_clock::now();
             for (long done = 0; done < frames; done += block)
-                instance.process(in.at(), out.at(), block);
+                instance.processSamples(in.at(), out.at(), block);
             const double seconds =
                 std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
             const long processed = (frames + block - 1) / block * block;

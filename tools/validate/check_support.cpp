@@ -9,6 +9,8 @@
 #include <random>
 #include <thread>
 
+#include "request_names.h"
+
 #ifdef _WIN32
 #define WIN32_LEAN_AND_MEAN
 #include <io.h>
@@ -67,313 +69,85 @@ const vsthost::PluginLibrary& Context::library() {
     return *library_;
 }
 
-// ---- The validator's host ---------------------------------------------------------------------
+// ---- The validator's host and its instances ---------------------------------------------------
 
 namespace {
 
-constexpr long kMaxRecorded = 4096;
-SentRequest recorded[kMaxRecorded];
-std::atomic<long> recordedCount{0};
-thread_local bool inEntry = false;
-thread_local bool inProcessing = false;
-const std::thread::id mainThread = std::this_thread::get_id();
-
-// What the host tells an instance when asked; set by Instance::start.
-std::atomic<float> hostSampleRate{44100.0f};
-std::atomic<int> hostBlockSize{8192};
-
-constexpr VstIntPtr kProcessLevelUser = 1;
-constexpr VstIntPtr kProcessLevelRealtime = 2;
-
-VstIntPtr copyText(void* buffer, const char* text) {
-    if (buffer == nullptr) return 0;
-    std::snprintf(static_cast<char*>(buffer), 64, "%s", text);
-    return 1;
+// What the validator's host answers: the rate and block size an instance was last started
+// with, and as its process level realtime inside a processing call and user outside, as a
+// host that plays does.
+vsthost::HostAnswers validatorAnswers() {
+    vsthost::HostAnswers answers;
+    answers.sampleRate = 44100.0f;
+    answers.blockSize = 8192;
+    answers.processLevel = vsthost::kProcessLevelUser;
+    answers.processLevelInProcessing = vsthost::kProcessLevelRealtime;
+    answers.vendor = "Varic";
+    answers.product = "varic validate";
+    answers.vendorVersion = 1000;
+    answers.keep = 4096;
+    return answers;
 }
-
-VstIntPtr hostCallback(AEffect*, VstInt32 opcode, VstInt32, VstIntPtr value, void* ptr, float) {
-    const UnwatchedScope hostCode;  // the host's own work is not the plug-in's
-    const long slot = recordedCount.fetch_add(1);
-    if (slot < kMaxRecorded) {
-        recorded[slot] = SentRequest{opcode, value, inProcessing,
-                                     std::this_thread::get_id() == mainThread, inEntry};
-    }
-    switch (opcode) {
-        case audioMasterVersion: return kVstVersion;
-        case audioMasterGetSampleRate: return static_cast<VstIntPtr>(hostSampleRate.load());
-        case audioMasterGetBlockSize: return hostBlockSize.load();
-        case audioMasterGetCurrentProcessLevel:
-            return inProcessing ? kProcessLevelRealtime : kProcessLevelUser;
-        case audioMasterGetVendorString: return copyText(ptr, "Varic");
-        case audioMasterGetProductString: return copyText(ptr, "varic validate");
-        case audioMasterGetVendorVersion: return 1000;
-        default: return 0;
-    }
-}
-
-constexpr const char* kHostRequestNames[] = {
-    "audioMasterAutomate",
-    "audioMasterVersion",
-    "audioMasterCurrentId",
-    "audioMasterIdle",
-    "audioMasterPinConnected",
-    "5",
-    "audioMasterWantMidi",
-    "audioMasterGetTime",
-    "audioMasterProcessEvents",
-    "audioMasterSetTime",
-    "audioMasterTempoAt",
-    "audioMasterGetNumAutomatableParameters",
-    "audioMasterGetParameterQuantization",
-    "audioMasterIOChanged",
-    "audioMasterNeedIdle",
-    "audioMasterSizeWindow",
-    "audioMasterGetSampleRate",
-    "audioMasterGetBlockSize",
-    "audioMasterGetInputLatency",
-    "audioMasterGetOutputLatency",
-    "audioMasterGetPreviousPlug",
-    "audioMasterGetNextPlug",
-    "audioMasterWillReplaceOrAccumulate",
-    "audioMasterGetCurrentProcessLevel",
-    "audioMasterGetAutomationState",
-    "audioMasterOfflineStart",
-    "audioMasterOfflineRead",
-    "audioMasterOfflineWrite",
-    "audioMasterOfflineGetCurrentPass",
-    "audioMasterOfflineGetCurrentMetaPass",
-    "audioMasterSetOutputSampleRate",
-    "audioMasterGetOutputSpeakerArrangement",
-    "audioMasterGetVendorString",
-    "audioMasterGetProductString",
-    "audioMasterGetVendorVersion",
-    "audioMasterVendorSpecific",
-    "audioMasterSetIcon",
-    "audioMasterCanDo",
-    "audioMasterGetLanguage",
-    "audioMasterOpenWindow",
-    "audioMasterCloseWindow",
-    "audioMasterGetDirectory",
-    "audioMasterUpdateDisplay",
-    "audioMasterBeginEdit",
-    "audioMasterEndEdit",
-    "audioMasterOpenFileSelector",
-    "audioMasterCloseFileSelector",
-    "audioMasterEditFile",
-    "audioMasterGetChunkFile",
-    "audioMasterGetInputSpeakerArrangement",
-};
-
-constexpr const char* kEffectRequestNames[] = {
-    "effOpen",
-    "effClose",
-    "effSetProgram",
-    "effGetProgram",
-    "effSetProgramName",
-    "effGetProgramName",
-    "effGetParamLabel",
-    "effGetParamDisplay",
-    "effGetParamName",
-    "effGetVu",
-    "effSetSampleRate",
-    "effSetBlockSize",
-    "effMainsChanged",
-    "effEditGetRect",
-    "effEditOpen",
-    "effEditClose",
-    "effEditDraw",
-    "effEditMouse",
-    "effEditKey",
-    "effEditIdle",
-    "effEditTop",
-    "effEditSleep",
-    "effIdentify",
-    "effGetChunk",
-    "effSetChunk",
-    "effProcessEvents",
-    "effCanBeAutomated",
-    "effString2Parameter",
-    "effGetNumProgramCategories",
-    "effGetProgramNameIndexed",
-    "effCopyProgram",
-    "effConnectInput",
-    "effConnectOutput",
-    "effGetInputProperties",
-    "effGetOutputProperties",
-    "effGetPlugCategory",
-    "effGetCurrentPosition",
-    "effGetDestinationBuffer",
-    "effOfflineNotify",
-    "effOfflinePrepare",
-    "effOfflineRun",
-    "effProcessVarIo",
-    "effSetSpeakerArrangement",
-    "effSetBlockSizeAndSampleRate",
-    "effSetBypass",
-    "effGetEffectName",
-    "effGetErrorText",
-    "effGetVendorString",
-    "effGetProductString",
-    "effGetVendorVersion",
-    "effVendorSpecific",
-    "effCanDo",
-    "effGetTailSize",
-    "effIdle",
-    "effGetIcon",
-    "effSetViewPosition",
-    "effGetParameterProperties",
-    "effKeysRequired",
-    "effGetVstVersion",
-    "effEditKeyDown",
-    "effEditKeyUp",
-    "effSetEditKnobMode",
-    "effGetMidiProgramName",
-    "effGetCurrentMidiProgram",
-    "effGetMidiProgramCategory",
-    "effHasMidiProgramsChanged",
-    "effGetMidiKeyName",
-    "effBeginSetProgram",
-    "effEndSetProgram",
-    "effGetSpeakerArrangement",
-    "effShellGetNextPlugin",
-    "effStartProcess",
-    "effStopProcess",
-    "effSetTotalSampleToProcess",
-    "effSetPanLaw",
-    "effBeginLoadBank",
-    "effBeginLoadProgram",
-    "effSetProcessPrecision",
-    "effGetNumMidiInputChannels",
-    "effGetNumMidiOutputChannels",
-};
-static_assert(std::size(kEffectRequestNames) == 80);
-
-// A processing call as the thread sees it: watched by the hooks and marked for the host.
-struct InProcessing {
-    InProcessing() { inProcessing = true; }
-    ~InProcessing() { inProcessing = false; }
-    ProcessingScope watched;
-};
 
 }  // namespace
 
-std::vector<SentRequest> sentRequests() {
-    const long count = std::min(recordedCount.load(), kMaxRecorded);
-    return std::vector<SentRequest>(recorded, recorded + count);
+Context::Context(std::string plugin, bool quick, std::FILE* results)
+    : plugin_(std::move(plugin)),
+      quick_(quick),
+      results_(results),
+      host_(validatorAnswers()),
+      mainThread_(std::this_thread::get_id()) {
+    host_.setWatch(this);
 }
 
-long sentRequestCount() {
-    return recordedCount.load();
+void Context::processing(bool inside) {
+    watchProcessing(inside);
 }
 
-void clearSentRequests() {
-    recordedCount = 0;
+int Context::enterHostWork() {
+    return suspendWatch();
+}
+
+void Context::leaveHostWork(int entered) {
+    resumeWatch(entered);
 }
 
 std::string hostRequestName(VstInt32 opcode) {
-    if (opcode >= 0 && opcode < static_cast<VstInt32>(std::size(kHostRequestNames))) {
-        return kHostRequestNames[opcode];
-    }
-    return "host request " + std::to_string(opcode);
+    const char* const name = request_names::hostRequestName(opcode);
+    return name != nullptr ? name : "host request " + std::to_string(opcode);
 }
 
 std::string effectRequestName(VstInt32 opcode) {
     const std::string number = std::to_string(opcode);
-    if (opcode >= 0 && opcode < 80) return number + " " + kEffectRequestNames[opcode];
-    return number;
+    const char* const name = request_names::effectRequestName(opcode);
+    return name != nullptr ? number + " " + name : number;
 }
 
-const char* precisionName(Precision precision) {
-    return precision == Precision::float32 ? "32-bit" : "64-bit";
+Instance openInstance(Context& context) {
+    std::string error;
+    vsthost::EntryFault fault = vsthost::EntryFault::none;
+    std::unique_ptr<Instance> instance =
+        Instance::open(context.library(), &context.host(), &error, &fault);
+    switch (fault) {
+        case vsthost::EntryFault::none: break;
+        case vsthost::EntryFault::noEntry:
+            throw CheckFailed("the binary exports neither VSTPluginMain nor main");
+        case vsthost::EntryFault::noInstance:
+            throw CheckFailed("the entry made no instance (it returned null)");
+        case vsthost::EntryFault::notAnEffect:
+            throw CheckFailed("the entry's record lacks the 'VstP' magic");
+    }
+    return std::move(*instance);
 }
 
-// ---- Instance ---------------------------------------------------------------------------------
-
-Instance::Instance(Context& context) : context_(context) {
-    const VSTPluginMainProc entry = context.library().entry();
-    if (entry == nullptr) throw CheckFailed("the binary exports neither VSTPluginMain nor main");
-    context.enter("the entry (VSTPluginMain)");
-    inEntry = true;
-    AEffect* const effect = entry(&hostCallback);
-    inEntry = false;
-    context.leave();
-    if (effect == nullptr) throw CheckFailed("the entry made no instance (it returned null)");
-    if (effect->magic != kEffectMagic)
-        throw CheckFailed("the entry's record lacks the 'VstP' magic");
-    plugin_ = vsthost::Plugin::adopt(effect, nullptr);
-    context.enter("request 0 effOpen");
-    plugin_->dispatch(effOpen);
-    context.leave();
-}
-
-Instance::~Instance() {
-    stop();
-    if (!plugin_) return;
-    context_.enter("request 1 effClose");
-    plugin_.reset();
-    context_.leave();
-}
-
-void Instance::closeRunning() {
-    context_.enter("request 1 effClose, sent while switched on");
-    plugin_.reset();
-    running_ = false;
-    context_.leave();
-}
-
-Precision Instance::firstPrecision() const {
-    const std::vector<Precision> offered = precisions();
+Precision firstPrecision(const Instance& instance) {
+    const std::vector<Precision> offered = instance.precisions();
     if (offered.empty()) {
         throw CheckFailed(
             "the effect offers no replacing processing routine (effFlagsCanReplacing with "
             "processReplacing)");
     }
     return offered.front();
-}
-
-bool Instance::offers(Precision precision) const {
-    const AEffect& e = record();
-    if (precision == Precision::float32) {
-        return (e.flags & effFlagsCanReplacing) != 0 && e.processReplacing != nullptr;
-    }
-    return (e.flags & effFlagsCanDoubleReplacing) != 0 && e.processDoubleReplacing != nullptr;
-}
-
-std::vector<Precision> Instance::precisions() const {
-    std::vector<Precision> offered;
-    for (Precision p : {Precision::float32, Precision::float64}) {
-        if (offers(p)) offered.push_back(p);
-    }
-    return offered;
-}
-
-void Instance::start(float sampleRate, int maxBlock, Precision precision) {
-    hostSampleRate = sampleRate;
-    hostBlockSize = maxBlock;
-    context_.enter(
-        "switching on (effSetSampleRate, effSetBlockSize, effSetProcessPrecision, "
-        "effMainsChanged 1, effStartProcess)");
-    plugin_->start(sampleRate, maxBlock, precision);
-    context_.leave();
-    running_ = true;
-}
-
-void Instance::stop() {
-    if (!running_) return;
-    context_.enter("switching off (effStopProcess, effMainsChanged 0)");
-    plugin_->stop();
-    context_.leave();
-    running_ = false;
-}
-
-void Instance::process(float** inputs, float** outputs, int frames) {
-    const InProcessing scope;
-    plugin_->processReplacing(inputs, outputs, frames);
-}
-
-void Instance::process(double** inputs, double** outputs, int frames) {
-    const InProcessing scope;
-    plugin_->processDoubleReplacing(inputs, outputs, frames);
 }
 
 // ---- Buffers and signals ----------------------------------------------------------------------

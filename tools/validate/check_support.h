@@ -1,8 +1,8 @@
 #pragma once
-// What the checks share: their verdicts, the context of a check's child process, the
-// validator's host (its callback records every request a plug-in sends, with the thread it
-// came from), instances driven through their record, channel buffers with guard samples, test
-// signals, and memory that ends at a guard page.
+// What the checks share: their verdicts, the context of a check's child process with the
+// validator's host (the host library's, answering from the validator's table and recording
+// each request a plug-in sends with the thread it came from), instances made with it, channel
+// buffers with guard samples, test signals, and memory that ends at a guard page.
 
 #include <cmath>
 #include <cstddef>
@@ -10,8 +10,10 @@
 #include <memory>
 #include <stdexcept>
 #include <string>
+#include <thread>
 #include <vector>
 
+#include "instance.h"
 #include "plugin_host.h"
 #include "realtime_watch.h"
 
@@ -30,11 +32,12 @@ public:
     using std::runtime_error::runtime_error;
 };
 
-// One check's run, in its own child process.
-class Context {
+// One check's run, in its own child process. Its host watches the instances made with it:
+// each call into the plug-in is named (enter and leave), processing calls are watched
+// (realtime_watch.h), and the host's own work in the callback is not.
+class Context : private vsthost::HostWatch {
 public:
-    Context(std::string plugin, bool quick, std::FILE* results)
-        : plugin_(std::move(plugin)), quick_(quick), results_(results) {}
+    Context(std::string plugin, bool quick, std::FILE* results);
     const std::string& plugin() const { return plugin_; }
     bool quick() const { return quick_; }
     // The case about to run: named in the report if the process crashes or hangs in it.
@@ -46,12 +49,26 @@ public:
     void tell(const std::string& line);
     // The binary, loaded once per process.
     const vsthost::PluginLibrary& library();
+    // The validator's host: the requests it received (the first 4096 kept, all counted).
+    vsthost::Host& host() { return host_; }
+    // The thread that loads the plug-in and runs the check.
+    bool fromMainThread(const vsthost::HostRequest& request) const {
+        return request.thread == mainThread_;
+    }
 
 private:
+    void calling(const char* call) override { enter(call); }
+    void returned() override { leave(); }
+    void processing(bool inside) override;
+    int enterHostWork() override;
+    void leaveHostWork(int entered) override;
+
     std::string plugin_;
     bool quick_;
     std::FILE* results_;
     std::unique_ptr<vsthost::PluginLibrary> library_;
+    vsthost::Host host_;
+    std::thread::id mainThread_;
 };
 
 using CheckFunction = Outcome (*)(Context&);
@@ -64,67 +81,24 @@ struct Check {
 void addProtocolChecks(std::vector<Check>& checks);  // loading, requests, lifecycle
 void addAudioChecks(std::vector<Check>& checks);     // processing and the rest
 
-// ---- The validator's host ---------------------------------------------------------------------
+// ---- Requests and instances ------------------------------------------------------------------
 
-// A request a plug-in sent, where it came from.
-struct SentRequest {
-    VstInt32 opcode;
-    VstIntPtr value;
-    bool fromProcessing;  // inside a processing call
-    bool fromMainThread;  // the thread that loaded the plug-in
-    bool duringEntry;     // while the entry made the instance
-};
-
-// Requests since the last clear (at most the first 4096), in order.
-std::vector<SentRequest> sentRequests();
-long sentRequestCount();
-void clearSentRequests();
-// The name of a request to the host, or its number.
+// The name of a request to the host, or "host request N".
 std::string hostRequestName(VstInt32 opcode);
-// The name of a request to the effect, e.g. "12 effMainsChanged".
+// The name of a request to the effect with its number, e.g. "12 effMainsChanged".
 std::string effectRequestName(VstInt32 opcode);
 
+using vsthost::Instance;
 using vsthost::Precision;
-const char* precisionName(Precision precision);
+using vsthost::precisionName;
 
-// One instance, made through the binary's entry with the validator's host callback and
-// driven only through its record; closed when destroyed.
-class Instance {
-public:
-    explicit Instance(Context& context);  // throws CheckFailed when no instance is made
-    ~Instance();
-    Instance(const Instance&) = delete;
-    Instance& operator=(const Instance&) = delete;
-    AEffect& record() const { return *plugin_->effect(); }
-    vsthost::Plugin& plugin() { return *plugin_; }
-    int inputs() const { return record().numInputs; }
-    int outputs() const { return record().numOutputs; }
-    // Replacing processing in that precision: the flag set and the routine present.
-    bool offers(Precision precision) const;
-    std::vector<Precision> precisions() const;
+// An instance made through the binary's entry with the context's host and opened; closed
+// (switched off first) when destroyed. Its processing calls are watched, close() while on is
+// a host that quits. Throws CheckFailed when no instance is made.
+Instance openInstance(Context& context);
 
-    // Replacing processing in the first precision offered; throws CheckFailed when there is
-    // none.
-    Precision firstPrecision() const;
-
-    // The requests a host sends before audio (rate, block size, precision, switch on, start),
-    // and those that end it.
-    void start(float sampleRate = 44100.0f, int maxBlock = 8192,
-               Precision precision = Precision::float32);
-    void stop();
-    // effClose while switched on, as a host that quits does (the destructor switches off
-    // first).
-    void closeRunning();
-
-    // One processing call, watched as such (realtime_watch.h).
-    void process(float** inputs, float** outputs, int frames);
-    void process(double** inputs, double** outputs, int frames);
-
-private:
-    Context& context_;
-    std::unique_ptr<vsthost::Plugin> plugin_;
-    bool running_ = false;
-};
+// Replacing processing in the first precision offered; throws CheckFailed when there is none.
+Precision firstPrecision(const Instance& instance);
 
 // ---- Buffers and signals ----------------------------------------------------------------------
 
@@ -197,14 +171,11 @@ bool identical(const Channels<Sample>& a, const Channels<Sample>& b, int frames)
 // the body gets the precision and a zero sample of its type.
 template <class Body>
 void forEachPrecision(Context& context, Body body) {
-    const Instance probe(context);
-    probe.firstPrecision();  // none: the check fails, rather than pass on no audio at all
+    const Instance probe = openInstance(context);
+    firstPrecision(probe);  // none: the check fails, rather than pass on no audio at all
     const std::vector<Precision> precisions = probe.precisions();
     for (Precision precision : precisions) {
-        if (precision == Precision::float32)
-            body(precision, 0.0f);
-        else
-            body(precision, 0.0);
+        vsthost::withSampleType(precision, [&](auto zero) { body(precision, zero); });
     }
 }
 

@@ -16,15 +16,6 @@ Outcome pass(std::string detail) {
     return {Verdict::pass, std::move(detail)};
 }
 
-std::string fourChars(VstInt32 id) {
-    std::string text = "'";
-    for (int shift = 24; shift >= 0; shift -= 8) {
-        const char c = static_cast<char>((static_cast<unsigned>(id) >> shift) & 0xFF);
-        text += c >= 0x20 && c < 0x7F ? c : '?';
-    }
-    return text + "'";
-}
-
 // ---- loading ----------------------------------------------------------------------------------
 
 Outcome entry(Context& context) {
@@ -33,7 +24,7 @@ Outcome entry(Context& context) {
     const bool modern = library.symbol("VSTPluginMain") != nullptr;
     context.at("making an instance and closing it");
     {
-        Instance instance(context);
+        Instance instance = openInstance(context);
         // Which checks can run: those that process need a replacing routine.
         std::string offers = "offers";
         for (Precision precision : instance.precisions())
@@ -47,11 +38,11 @@ Outcome entry(Context& context) {
 }
 
 Outcome versionFirst(Context& context) {
-    clearSentRequests();
+    context.host().clearRequests();
     context.at("calling the entry");
-    Instance instance(context);
-    std::vector<SentRequest> during;
-    for (const SentRequest& r : sentRequests()) {
+    Instance instance = openInstance(context);
+    std::vector<vsthost::HostRequest> during;
+    for (const vsthost::HostRequest& r : context.host().requests()) {
         if (r.duringEntry) during.push_back(r);
     }
     if (during.empty()) {
@@ -76,7 +67,7 @@ bool writesDoubleOutput(Instance& instance) {
     Channels<double> in(instance.inputs(), 64), out(instance.outputs(), 64);
     fillSignal(in, 64, 2);
     for (int c = 0; c < out.count(); ++c) out.fill(c, 0, 64, 7.0);
-    instance.process(in.at(), out.at(), 64);
+    instance.processSamples(in.at(), out.at(), 64);
     instance.stop();
     for (int c = 0; c < out.count(); ++c) {
         for (int n = 0; n < 64; ++n) {
@@ -87,7 +78,7 @@ bool writesDoubleOutput(Instance& instance) {
 }
 
 Outcome record(Context& context) {
-    Instance instance(context);
+    Instance instance = openInstance(context);
     const AEffect& e = instance.record();
     const auto require = [](bool ok, const std::string& fault) {
         if (!ok) throw CheckFailed(fault);
@@ -108,10 +99,10 @@ Outcome record(Context& context) {
         format("counts out of range: %d parameters, %d programs", e.numParams, e.numPrograms));
     require(e.initialDelay >= 0, format("negative initial delay %d", e.initialDelay));
     require(e.uniqueID != 0, "the unique ID is not set: hosts tell plug-ins apart by it");
-    const std::string summary =
-        format("flags 0x%X, %d in, %d out, %d parameter%s, %d program%s, ID %s, delay %d", e.flags,
-               e.numInputs, e.numOutputs, e.numParams, e.numParams == 1 ? "" : "s", e.numPrograms,
-               e.numPrograms == 1 ? "" : "s", fourChars(e.uniqueID).c_str(), e.initialDelay);
+    const std::string summary = format(
+        "flags 0x%X, %d in, %d out, %d parameter%s, %d program%s, ID '%s', delay %d", e.flags,
+        e.numInputs, e.numOutputs, e.numParams, e.numParams == 1 ? "" : "s", e.numPrograms,
+        e.numPrograms == 1 ? "" : "s", vsthost::fourChars(e.uniqueID).c_str(), e.initialDelay);
     if ((e.flags & effFlagsCanDoubleReplacing) == 0 && e.processDoubleReplacing != nullptr &&
         writesDoubleOutput(instance)) {
         return {Verdict::warn,
@@ -126,7 +117,7 @@ Outcome record(Context& context) {
 // text.
 std::string askText(Instance& instance, VstInt32 opcode, VstInt32 index, const char* what) {
     GuardedMemory buffer(1024, 0xAA);
-    instance.plugin().dispatch(opcode, index, 0, buffer.data());
+    instance.dispatch(opcode, index, 0, buffer.data());
     if (static_cast<unsigned char>(buffer.data()[0]) == 0xAA &&
         buffer.data()[1] == buffer.data()[0])
         return "";  // none
@@ -142,7 +133,7 @@ std::string askText(Instance& instance, VstInt32 opcode, VstInt32 index, const c
 }
 
 Outcome names(Context& context) {
-    Instance instance(context);
+    Instance instance = openInstance(context);
     context.at("the effect's name, vendor and product");
     const std::string name = askText(instance, effGetEffectName, 0, "the effect name");
     const std::string vendor = askText(instance, effGetVendorString, 0, "the vendor string");
@@ -207,11 +198,11 @@ VstIntPtr sendBenign(Instance& instance, VstInt32 opcode) {
         case effSetPanLaw: opt = 1.0f; break;
         default: break;
     }
-    return instance.plugin().dispatch(opcode, 0, value, ptr, opt);
+    return instance.dispatch(opcode, 0, value, ptr, opt);
 }
 
 Outcome everyRequest(Context& context) {
-    Instance instance(context);
+    Instance instance = openInstance(context);
     const bool hasEditor = (instance.record().flags & effFlagsHasEditor) != 0;
     std::string answers;
     int sent = 0;
@@ -230,9 +221,9 @@ Outcome everyRequest(Context& context) {
     }
     for (VstInt32 opcode : {80, 81, 100, 1000, -1, 0x7FFFFFFF}) send(opcode);
     context.at("request 12 effMainsChanged (off)");
-    instance.plugin().suspend();
+    instance.suspend();
     context.at("request 1 effClose");
-    instance.plugin().close();
+    instance.close();
     return pass(format("%d requests answered, 6 of them outside 0..79%s; non-zero answers:%s",
                        sent + 2,
                        hasEditor ? " (editor open and close skipped: they need a window)" : "",
@@ -246,7 +237,7 @@ std::size_t textBytes(Context& context, Instance& instance, VstInt32 opcode, Vst
     context.at(format("request %s, index %d, into %zu bytes", effectRequestName(opcode).c_str(),
                       index, size));
     GuardedMemory buffer(size, 0xAA);
-    instance.plugin().dispatch(opcode, index, value, buffer.data());
+    instance.dispatch(opcode, index, value, buffer.data());
     std::size_t written = size;
     while (written > 0 && static_cast<unsigned char>(buffer.data()[written - 1]) == 0xAA) --written;
     if (written > 0 && std::memchr(buffer.data(), '\0', written) == nullptr) {
@@ -257,7 +248,7 @@ std::size_t textBytes(Context& context, Instance& instance, VstInt32 opcode, Vst
 }
 
 Outcome textAnswers(Context& context) {
-    Instance instance(context);
+    Instance instance = openInstance(context);
     struct Text {
         VstInt32 opcode;
         std::size_t size;  // what hosts give (parameter texts: the interface says 8, hosts 64)
@@ -309,10 +300,10 @@ bool mainThreadOnly(VstInt32 opcode) {
 }
 
 Outcome hostRequests(Context& context) {
-    clearSentRequests();
+    context.host().clearRequests();
     {
-        Instance instance(context);
-        const Precision precision = instance.firstPrecision();
+        Instance instance = openInstance(context);
+        const Precision precision = firstPrecision(instance);
         instance.start(44100.0f, 256, precision);
         context.at("processing on a second thread while the first sends requests");
         std::thread audio([&] {
@@ -320,34 +311,34 @@ Outcome hostRequests(Context& context) {
             Channels<double> in64(instance.inputs(), 256), out64(instance.outputs(), 256);
             for (int block = 0; block < (context.quick() ? 50 : 400); ++block) {
                 if (precision == Precision::float32)
-                    instance.process(in32.at(), out32.at(), 256);
+                    instance.processSamples(in32.at(), out32.at(), 256);
                 else
-                    instance.process(in64.at(), out64.at(), 256);
+                    instance.processSamples(in64.at(), out64.at(), 256);
             }
         });
         for (int p = 0; p < instance.record().numParams && p < 64; ++p) {
-            instance.plugin().text(effGetParamDisplay, p);
+            instance.text(effGetParamDisplay, p);
         }
         audio.join();
         instance.stop();
     }
     std::map<std::string, int> seen;
-    for (const SentRequest& r : sentRequests()) {
+    for (const vsthost::HostRequest& r : context.host().requests()) {
         if (r.fromProcessing && mainThreadOnly(r.opcode)) {
             throw CheckFailed(hostRequestName(r.opcode) +
                               " sent from a processing call; hosts take it only "
                               "on their main thread");
         }
-        const char* where = r.fromProcessing   ? "a processing call"
-                            : r.fromMainThread ? "the main thread"
-                                               : "another thread";
+        const char* where = r.fromProcessing            ? "a processing call"
+                            : context.fromMainThread(r) ? "the main thread"
+                                                        : "another thread";
         ++seen[hostRequestName(r.opcode) + " from " + where];
     }
     std::string report;
     for (const auto& [what, count] : seen)
         report += format("%s%d× %s", report.empty() ? "" : ", ", count, what.c_str());
     return pass(format("%ld request%s to the host, each from a thread allowed to send it: %s",
-                       sentRequestCount(), sentRequestCount() == 1 ? "" : "s",
+                       context.host().requestCount(), context.host().requestCount() == 1 ? "" : "s",
                        report.empty() ? "none" : report.c_str()));
 }
 
@@ -356,19 +347,19 @@ Outcome hostRequests(Context& context) {
 // Makes an instance, takes it through one block of audio, and ends it: switched off first,
 // as a host does while it runs, or closed while switched on, as a host that quits does.
 void oneLife(Context& context, bool closeRunning = false) {
-    Instance instance(context);
-    const Precision precision = instance.firstPrecision();
+    Instance instance = openInstance(context);
+    const Precision precision = firstPrecision(instance);
     instance.start(44100.0f, 64, precision);
     if (precision == Precision::float32) {
         Channels<float> in(instance.inputs(), 64), out(instance.outputs(), 64);
         fillSignal(in, 64, 1);
-        instance.process(in.at(), out.at(), 64);
+        instance.processSamples(in.at(), out.at(), 64);
     } else {
         Channels<double> in(instance.inputs(), 64), out(instance.outputs(), 64);
         fillSignal(in, 64, 1);
-        instance.process(in.at(), out.at(), 64);
+        instance.processSamples(in.at(), out.at(), 64);
     }
-    if (closeRunning) instance.closeRunning();
+    if (closeRunning) instance.close();
 }
 
 // Times `count` calls of `step` into `times`, in the thread's processor time.
@@ -436,17 +427,17 @@ Outcome manyInstances(Context& context) {
     std::vector<std::unique_ptr<Instance>> instances;
     for (int i = 0; i < count; ++i) {
         context.at(format("instance %d of %d", i + 1, count));
-        instances.push_back(std::make_unique<Instance>(context));
-        instances.back()->start(48000.0f, 128, instances.back()->firstPrecision());
+        instances.push_back(std::make_unique<Instance>(openInstance(context)));
+        instances.back()->start(48000.0f, 128, firstPrecision(*instances.back()));
     }
     context.at("processing in every instance");
     for (auto& instance : instances) {
         Channels<float> in32(instance->inputs(), 128), out32(instance->outputs(), 128);
         Channels<double> in64(instance->inputs(), 128), out64(instance->outputs(), 128);
         if (instance->offers(Precision::float32))
-            instance->process(in32.at(), out32.at(), 128);
+            instance->processSamples(in32.at(), out32.at(), 128);
         else
-            instance->process(in64.at(), out64.at(), 128);
+            instance->processSamples(in64.at(), out64.at(), 128);
     }
     context.at("closing every other instance first");
     for (int parity : {1, 0}) {
@@ -465,16 +456,16 @@ double blockCost(Instance& instance, Precision precision) {
     std::vector<double> times;
     timeSteps(32, times, [&](int) {
         if (precision == Precision::float32)
-            instance.process(in32.at(), out32.at(), 256);
+            instance.processSamples(in32.at(), out32.at(), 256);
         else
-            instance.process(in64.at(), out64.at(), 256);
+            instance.processSamples(in64.at(), out64.at(), 256);
     });
     instance.stop();
     return medianOf(times);
 }
 
 Outcome stateChanges(Context& context) {
-    Instance instance(context);
+    Instance instance = openInstance(context);
     std::mt19937 random(7);
     const float rates[] = {8000.0f, 22050.0f, 44100.0f, 48000.0f, 96000.0f, 192000.0f};
     const int steps = context.quick() ? 400 : 4000;
@@ -483,7 +474,7 @@ Outcome stateChanges(Context& context) {
     Channels<double> in64(instance.inputs(), maxBlock), out64(instance.outputs(), maxBlock);
     fillSignal(in32, maxBlock, 3);
     fillSignal(in64, maxBlock, 3);
-    instance.firstPrecision();  // throws when there is none
+    firstPrecision(instance);  // throws when there is none
     const std::vector<Precision> precisions = instance.precisions();
     context.at("the cost of a block before the changes");
     const double early = blockCost(instance, precisions.front());
@@ -502,27 +493,27 @@ Outcome stateChanges(Context& context) {
         switch (action) {
             case 0:
                 context.at(format("step %d: switching on", step));
-                instance.plugin().resume();
+                instance.resume();
                 on = true;
                 break;
             case 1:
                 context.at(format("step %d: switching off", step));
-                instance.plugin().suspend();
+                instance.suspend();
                 on = false;
                 break;
             case 2:
                 context.at(format("step %d: sample rate %g", step, rate));
-                instance.plugin().setSampleRate(rate);
+                instance.setSampleRate(rate);
                 break;
             case 3:
                 context.at(format("step %d: block size %d", step, size));
                 block = size;
-                instance.plugin().setBlockSize(block);
+                instance.setBlockSize(block);
                 break;
             case 4:
                 if (param < 0) break;
                 context.at(format("step %d: parameter %d to %g", step, param, value));
-                instance.plugin().setParameter(param, value);
+                instance.setParameter(param, value);
                 break;
             default: {
                 if (!on) break;
@@ -530,10 +521,10 @@ Outcome stateChanges(Context& context) {
                                   precisionName(precision), size));
                 std::string bad;
                 if (precision == Precision::float32) {
-                    instance.process(in32.at(), out32.at(), size);
+                    instance.processSamples(in32.at(), out32.at(), size);
                     bad = firstBadSample(out32, size, false);
                 } else {
-                    instance.process(in64.at(), out64.at(), size);
+                    instance.processSamples(in64.at(), out64.at(), size);
                     bad = firstBadSample(out64, size, false);
                 }
                 if (!bad.empty())
@@ -543,7 +534,7 @@ Outcome stateChanges(Context& context) {
         }
     }
     context.at("the cost of a block after the changes");
-    if (on) instance.plugin().suspend();
+    if (on) instance.suspend();
     double late = blockCost(instance, precisions.front());
     for (int look = 1; look < kGrowthLooks && !growthFault(early, late, "").empty(); ++look)
         late = std::min(late, blockCost(instance, precisions.front()));

@@ -31,17 +31,21 @@ inline void note(WatchKind kind, const char* function, std::size_t size = 0) {
 
 }  // namespace
 
-ProcessingScope::ProcessingScope() {
-    watchState = 1;
+void watchProcessing(bool inside) {
+    watchState = inside ? 1 : 0;
 }
-ProcessingScope::~ProcessingScope() {
-    watchState = 0;
-}
-UnwatchedScope::UnwatchedScope() : saved_(watchState) {
+int suspendWatch() {
+    const int saved = watchState;
     watchState = -1;
+    return saved;
 }
+void resumeWatch(int suspended) {
+    watchState = suspended;
+}
+
+UnwatchedScope::UnwatchedScope() : saved_(suspendWatch()) {}
 UnwatchedScope::~UnwatchedScope() {
-    watchState = saved_;
+    resumeWatch(saved_);
 }
 
 void resetWatch() {

@@ -5,7 +5,7 @@
 // library's allocation, lock and I/O functions, which every library then binds to, and forwards
 // them (under a sanitizer, its allocation hooks take the allocator's place). On Windows the
 // plug-in's own imports from system DLLs are pointed at hooks once it is loaded (watchLibrary).
-// Only calls on a thread that is inside a ProcessingScope are counted.
+// Only calls on a thread marked as inside a processing call (watchProcessing) are counted.
 
 #include <cstddef>
 #include <string>
@@ -24,14 +24,12 @@ std::string watchUnavailableReason(WatchKind kind);
 // What the watch of a kind cannot see in this build, for its report ("" when nothing).
 const char* watchBlindSpot(WatchKind kind);
 
-// Marks the calling thread as inside a processing call for its lifetime.
-class ProcessingScope {
-public:
-    ProcessingScope();
-    ~ProcessingScope();
-    ProcessingScope(const ProcessingScope&) = delete;
-    ProcessingScope& operator=(const ProcessingScope&) = delete;
-};
+// Marks the calling thread as inside a processing call, or no longer.
+void watchProcessing(bool inside);
+// Suspends the watch on the calling thread, for the host's own work in a callback; resuming
+// takes what suspending returned.
+int suspendWatch();
+void resumeWatch(int suspended);
 
 // Suspends the watch on the calling thread, for the host's own work in a callback.
 class UnwatchedScope {

@@ -20,6 +20,7 @@
 #include <vector>
 
 #include "audio_effect_x.h"
+#include "mxcsr.h"
 
 namespace {
 
@@ -148,7 +149,8 @@ private:
         if (has(Fault::locks_in_processing)) const std::lock_guard<std::mutex> hold(mutex);
         if (has(Fault::try_lock_in_processing) && mutex.try_lock()) mutex.unlock();
         if (has(Fault::prints_in_processing)) std::fputs("processing a block\n", stderr);
-        if (has(Fault::leaves_mxcsr_changed)) _mm_setcsr(_mm_getcsr() | 0x8040);
+        if (has(Fault::leaves_mxcsr_changed))
+            _mm_setcsr(_mm_getcsr() | mxcsr::kFlushToZero | mxcsr::kDenormalsAreZero);
         if (has(Fault::sleeps_in_processing) && call % 8 == 0) usleep(1);
         if (has(Fault::starts_thread_in_processing) && call % 64 == 0) {
             pthread_t thread;
@@ -176,7 +178,8 @@ private:
     void run(Sample** in, Sample** out, VstInt32 frames) {
         perCall();
         const unsigned mode = _mm_getcsr();
-        if (has(Fault::sets_flush_to_zero)) _mm_setcsr(mode | 0x8040);
+        if (has(Fault::sets_flush_to_zero))
+            _mm_setcsr(mode | mxcsr::kFlushToZero | mxcsr::kDenormalsAreZero);
         const Sample g = static_cast<Sample>(2.0f * gain.load(std::memory_order_relaxed));
         for (int c = 0; c < 2; ++c) {
             if (has(Fault::loops_on_empty_block)) {
