@@ -12,6 +12,7 @@
 #include "command_line.h"
 #include "help.h"
 #include "interrupts.h"
+#include "program_files.h"
 #include "validate.h"
 
 namespace {
@@ -29,16 +30,11 @@ std::string defaultPlugin() {
     const char* environment = std::getenv("VARIC_PLUGIN");
     if (environment != nullptr && environment[0] != '\0') return environment;
 #ifdef VARIC_BUILD_TREE_PLUGIN
-    std::error_code error;
-    const std::filesystem::path folder =
-        std::filesystem::read_symlink(varic::selfExecutable(), error).parent_path();
-    if (error) return VARIC_INSTALLED_PLUGIN;
-    const std::filesystem::path candidates[] = {folder / VARIC_INSTALLED_PLUGIN,
-                                                folder / VARIC_BUILD_TREE_PLUGIN};
-    for (const std::filesystem::path& candidate : candidates) {
-        if (std::filesystem::exists(candidate, error)) return candidate.lexically_normal().string();
-    }
-    return candidates[0].lexically_normal().string();
+    const std::string self = varic::ownExecutable();
+    if (self.empty()) return VARIC_INSTALLED_PLUGIN;
+    return varic::firstExisting(
+        varic::besideProgram(self, {VARIC_INSTALLED_PLUGIN, VARIC_BUILD_TREE_PLUGIN}),
+        VARIC_INSTALLED_PLUGIN);
 #else
     return "";
 #endif
