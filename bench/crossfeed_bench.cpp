@@ -405,9 +405,16 @@ void printTarget(const char* what, double measured, double limit) {
                 verdict);
 }
 
-void printTable(const TableCollector& results, double footprint) {
-    const double ghz = 1.0 / results.ns("clock");  // cycles per ns
-    const auto cycles = [&](double ns) { return ns * ghz; };
+// Cycles from ns, at the clock calibrated in this run.
+struct Clock {
+    double ghz;  // cycles per ns
+    double cycles(double ns) const { return ns * ghz; }
+};
+
+// What was measured where, and the bound of the bare recursion.
+void printHeader(const TableCollector& results, const Clock& clock) {
+    const double ghz = clock.ghz;
+    const auto cycles = [&](double ns) { return clock.cycles(ns); };
     std::printf("\nVaric Crossfeed speed, through the plug-in's record; median of %lld runs\n",
                 static_cast<long long>(results.repetitions()));
     std::printf("processor: %s; clock %s GHz, calibrated in this run from dependent integer adds\n",
@@ -418,7 +425,11 @@ void printTable(const TableCollector& results, double footprint) {
         "cycles/frame\n\n",
         formatted("%.2f", cycles(results.ns("bound/f64"))).c_str(),
         formatted("%.2f", cycles(results.ns("bound/f32"))).c_str());
+}
 
+// One row per precision, buffer, rate and block size: ours against libbs2b and a copy.
+void printSpeedRows(const TableCollector& results, const Clock& clock) {
+    const auto cycles = [&](double ns) { return clock.cycles(ns); };
     std::printf(
         "bits buffer  rate    block | ours ns  cycles | silence | bs2b cyc  copy cyc | "
         "ours/bs2b ours/copy silence/sound\n");
@@ -447,7 +458,11 @@ void printTable(const TableCollector& results, double footprint) {
             }
         }
     }
+}
 
+// What a host pays besides processing, silence after a sound, and a host in FTZ/DAZ mode.
+void printHostCosts(const TableCollector& results, const Clock& clock, double footprint) {
+    const auto cycles = [&](double ns) { return clock.cycles(ns); };
     std::printf(
         "\nhost costs: create+close %s ns; setParameter+getParameter %s ns; "
         "effGetParamDisplay %s ns; footprint %.0f heap bytes per instance\n",
@@ -481,7 +496,11 @@ void printTable(const TableCollector& results, double footprint) {
                 formatted("%.3f", ftz / normal).c_str());
         }
     }
+}
 
+// The targets the recursion is held to, met or missed.
+void printTargets(const TableCollector& results, const Clock& clock) {
+    const auto cycles = [&](double ns) { return clock.cycles(ns); };
     const auto at = [&](const char* what, int bits, int block) {
         return results.ns(key(what, Setting{bits, false, 44100, block}));
     };
@@ -506,6 +525,14 @@ void printTable(const TableCollector& results, double footprint) {
                 at("silence", 64, 1024) / at("ours", 64, 1024), 1.0);
     printTarget("32-bit, 1024 frames: silence after sound / sound",
                 at("silence", 32, 1024) / at("ours", 32, 1024), 1.0);
+}
+
+void printTable(const TableCollector& results, double footprint) {
+    const Clock clock{1.0 / results.ns("clock")};
+    printHeader(results, clock);
+    printSpeedRows(results, clock);
+    printHostCosts(results, clock, footprint);
+    printTargets(results, clock);
 }
 
 template <class Sample>

@@ -5,7 +5,7 @@
 #   plugin       P/lib/lxvst/VaricCrossfeed.so           P/VaricCrossfeed.dll
 #   lv2          P/lib/lv2/varic-crossfeed.lv2/: the LV2 bundle (module, manifest.ttl,
 #                varic-crossfeed.ttl); P/share/varic-crossfeed/pipewire/varic-crossfeed.conf
-#   cli          P/bin/varic, P/share/man/man1/varic.1.gz
+#   cli          P/bin/varic, P/bin/varic-validate, P/share/man/man1/varic{,-validate}.1.gz
 #   docs         P/share/doc/varic-crossfeed/: README.md, LICENSE, CHANGELOG.md, docs/, bench/
 #                                                         P/README.txt (its own),
 #                                                         LICENSE.txt, CHANGELOG.md
@@ -59,17 +59,30 @@ endif()
 install(TARGETS VaricCrossfeed LIBRARY DESTINATION ${VARIC_INSTALL_PLUGINDIR} COMPONENT plugin)
 
 if(TARGET varic)
-    # The installed varic finds the plug-in from its own folder (tools/cli/plugin_location.cpp).
+    # varic and varic-validate find the plug-in from their own folder
+    # (tools/cli/plugin_location.cpp, tools/validate/main.cpp).
     file(RELATIVE_PATH bin_to_plugins /${CMAKE_INSTALL_BINDIR} /${VARIC_INSTALL_PLUGINDIR})
-    target_compile_definitions(varic PRIVATE
+    target_compile_definitions(varic_commands PRIVATE
         VARIC_INSTALLED_PLUGIN="${bin_to_plugins}/$<TARGET_FILE_NAME:VaricCrossfeed>")
-    install(TARGETS varic RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR} COMPONENT cli)
+    target_compile_definitions(varic_validate_program PRIVATE
+        VARIC_INSTALLED_PLUGIN="${bin_to_plugins}/$<TARGET_FILE_NAME:VaricCrossfeed>")
+    install(TARGETS varic varic_validate_program
+            RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR} COMPONENT cli)
 
-    configure_file(${PROJECT_SOURCE_DIR}/packaging/varic.1.in ${PROJECT_BINARY_DIR}/varic.1 @ONLY)
-    varic_gzip(${PROJECT_BINARY_DIR}/varic.1 ${PROJECT_BINARY_DIR}/varic.1.gz)
-    add_custom_target(varic_manual ALL DEPENDS ${PROJECT_BINARY_DIR}/varic.1.gz)
-    install(FILES ${PROJECT_BINARY_DIR}/varic.1.gz
-            DESTINATION ${CMAKE_INSTALL_MANDIR}/man1 COMPONENT cli)
+    # The man pages: the templates' own sections, and each command's synopsis, description and
+    # options from its help (tools/cli/manual.cpp).
+    foreach(page varic varic-validate)
+        configure_file(${PROJECT_SOURCE_DIR}/packaging/${page}.1.in
+                       ${PROJECT_BINARY_DIR}/${page}.1.template @ONLY)
+        add_custom_command(OUTPUT ${PROJECT_BINARY_DIR}/${page}.1
+            COMMAND varic_manual man ${page} ${PROJECT_BINARY_DIR}/${page}.1.template
+                    ${PROJECT_BINARY_DIR}/${page}.1
+            DEPENDS varic_manual ${PROJECT_BINARY_DIR}/${page}.1.template VERBATIM)
+        varic_gzip(${PROJECT_BINARY_DIR}/${page}.1 ${PROJECT_BINARY_DIR}/${page}.1.gz)
+        list(APPEND varic_man_pages ${PROJECT_BINARY_DIR}/${page}.1.gz)
+    endforeach()
+    add_custom_target(varic_manual_pages ALL DEPENDS ${varic_man_pages})
+    install(FILES ${varic_man_pages} DESTINATION ${CMAKE_INSTALL_MANDIR}/man1 COMPONENT cli)
 endif()
 
 install(TARGETS varic_crossfeed_lv2

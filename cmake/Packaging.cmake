@@ -63,11 +63,12 @@ This package contains the plug-in for Linux hosts that load VST 2.4 plug-ins
 crossfeed as an LV2 plug-in (in /usr/lib/lv2), a PipeWire configuration that
 makes it an output device for all of a user's sound (see the README), and
 varic, a command-line host that inspects a plug-in, renders sound files
-through it and plots its frequency response.]])
+through it and plots its frequency response, and varic-validate, which checks
+any VST 2.4 effect as a demanding host would (varic validate runs it).]])
 
 set(CPACK_DEBIAN_DEVELOPMENT_PACKAGE_NAME libvst-effect-base-dev)
 set(CPACK_DEBIAN_DEVELOPMENT_PACKAGE_SECTION libdevel)
-# The validator, varic validate, comes with the crossfeed's package.
+# The validator, varic-validate, comes with the crossfeed's package.
 set(CPACK_DEBIAN_DEVELOPMENT_PACKAGE_RECOMMENDS varic-crossfeed)
 set(CPACK_DEBIAN_DEVELOPMENT_DESCRIPTION [[base classes for VST 2.4 effect plug-ins
 AudioEffect and AudioEffectX answer the whole VST 2.4 plug-in protocol for an
@@ -78,7 +79,7 @@ from AudioEffectX and overrides what it needs.
 This package contains the headers, the static libraries, a CMake package
 (find_package(VstEffectBase)), a pkg-config file (vst-effect-base), a guide
 to writing an effect on the classes with the validator's checks, and two
-example effects in /usr/share/vst-effect-base/examples. varic validate, in
+example effects in /usr/share/vst-effect-base/examples. varic-validate, in
 the package varic-crossfeed, checks an effect as a demanding host would.]])
 
 include(CPack)
@@ -97,7 +98,7 @@ install(FILES packaging/debian/libvst-effect-base-dev.lintian-overrides
 cpack_add_component_group(runtime)
 cpack_add_component_group(development)
 cpack_add_component(plugin DISPLAY_NAME "VST 2.4 plug-in" GROUP runtime)
-cpack_add_component(cli DISPLAY_NAME "Command-line host varic" GROUP runtime)
+cpack_add_component(cli DISPLAY_NAME "Command-line host varic and varic-validate" GROUP runtime)
 cpack_add_component(lv2 DISPLAY_NAME "LV2 bundle and PipeWire device" GROUP runtime)
 cpack_add_component(docs DISPLAY_NAME "Documents" GROUP runtime)
 cpack_add_component(development DISPLAY_NAME "Base classes for effect developers"

@@ -34,9 +34,9 @@ for deb in "$runtime" "$development"; do
 done
 
 doc=/usr/share/doc/varic-crossfeed
-has_files "$runtime" /usr/lib/lxvst/VaricCrossfeed.so /usr/bin/varic \
-    /usr/share/man/man1/varic.1.gz "$doc/README.md" "$doc/LICENSE" "$doc/CHANGELOG.md" \
-    "$doc/docs/lv2-pipewire.md" "$doc/docs/varic.md" \
+has_files "$runtime" /usr/lib/lxvst/VaricCrossfeed.so /usr/bin/varic /usr/bin/varic-validate \
+    /usr/share/man/man1/varic.1.gz /usr/share/man/man1/varic-validate.1.gz "$doc/README.md" \
+    "$doc/LICENSE" "$doc/CHANGELOG.md" "$doc/docs/lv2-pipewire.md" "$doc/docs/varic.md" \
     "$doc/copyright" "$doc/changelog.gz" /usr/lib/lv2/varic-crossfeed.lv2/varic-crossfeed.so \
     /usr/lib/lv2/varic-crossfeed.lv2/manifest.ttl /usr/lib/lv2/varic-crossfeed.lv2/varic-crossfeed.ttl \
     /usr/share/varic-crossfeed/pipewire/varic-crossfeed.conf

@@ -2,8 +2,8 @@
 # An installed tree works on its own. A copy of it, away from where it was installed, with the
 # source and build trees out of reach (an empty tmpfs over them, in a private mount
 # namespace): its varic finds the plug-in installed beside it, describes it and renders
-# through it, and VARIC_PLUGIN still names another one. Nor does the installed varic carry
-# the path of either tree. For effect developers it holds the guide, the validator's page and
+# through it, runs the validator installed beside it, and VARIC_PLUGIN still names another
+# one. Nor does the installed varic or varic-validate carry the path of either tree. For effect developers it holds the guide, the validator's page and
 # the examples outside share/doc, and pkg-config gives the compiler the flags and include
 # folders the CMake target gives, where a source written against 1.0.0 still compiles.
 # Usage: installed_tree_test.sh STAGE SOURCE_DIR BUILD_DIR OTHER_PLUGIN CXX
@@ -27,6 +27,9 @@ if [ "${1:-}" = --hidden ]; then
     "$varic" render --strength 50 "$work/demo/input.wav" "$work/rendered.wav" ||
         fail "varic render: status $?"
     [ -s "$work/rendered.wav" ] || fail "varic render wrote nothing"
+    "$varic" validate --quick --only loading >/dev/null || fail "varic validate: status $?"
+    "$tree/bin/varic-validate" --quick --only loading >/dev/null ||
+        fail "varic-validate: status $?"
     other=$(VARIC_PLUGIN=$work/other.so "$varic" info --json | grep '"path"')
     grep -qF "$work/other.so" <<<"$other" || fail "VARIC_PLUGIN was not used: $other"
     exit "$failed"
@@ -76,9 +79,11 @@ printf '%s\n' '#include "binding/aeffect.h"' '#include "effect_base/audio_effect
     $(PKG_CONFIG_LIBDIR=${pc%/*} pkg-config --cflags vst-effect-base) ||
     fail "a source in 1.0.0's style does not compile against the install"
 
-if found=$(strings -n 4 "$work/tree/bin/varic" | grep -F -e "$source" -e "$build"); then
-    fail "the installed varic contains the path of its trees: $found"
-fi
+for program in varic varic-validate; do
+    if found=$(strings -n 4 "$work/tree/bin/$program" | grep -F -e "$source" -e "$build"); then
+        fail "the installed $program contains the path of its trees: $found"
+    fi
+done
 
 hide=("$source")
 case $build in "$source"/*) ;; *) hide+=("$build") ;; esac

@@ -12,7 +12,8 @@
 #include <utility>
 #include <vector>
 
-#include "cli_support.h"
+#include "command_line.h"
+#include "files.h"
 
 namespace varic {
 namespace {
@@ -222,15 +223,10 @@ int chooseOutputFormat(int inputFormat, const std::string& outputPath, int sampl
     if (canHold(format)) return format;
     if (canHold(container | samples)) return container | samples;
 
-    static const std::pair<const char*, int> choices[] = {
-        {"--pcm16", SF_FORMAT_PCM_16},  {"--pcm24", SF_FORMAT_PCM_24},
-        {"--pcm32", SF_FORMAT_PCM_32},  {"--float", SF_FORMAT_FLOAT},
-        {"--double", SF_FORMAT_DOUBLE},
-    };
     std::string offered;
-    for (const auto& [option, type] : choices) {
-        if (canHold(container | type))
-            offered += (offered.empty() ? "" : ", ") + std::string(option);
+    for (const SampleTypeOption& option : kSampleTypeOptions) {
+        if (canHold(container | option.type))
+            offered += (offered.empty() ? "" : ", ") + std::string(option.name);
     }
     std::string message = (outputPath == "-" ? std::string("standard output") : outputPath) + ": " +
                           containerName(container) + " files cannot hold " +

@@ -49,6 +49,16 @@ private:
     bool seekable_ = true;
 };
 
+// The options that choose an output's sample type, as the command line spells them.
+struct SampleTypeOption {
+    const char* name;
+    int type;  // libsndfile's SF_FORMAT_*
+};
+inline constexpr SampleTypeOption kSampleTypeOptions[] = {
+    {"--pcm16", SF_FORMAT_PCM_16}, {"--pcm24", SF_FORMAT_PCM_24},  {"--pcm32", SF_FORMAT_PCM_32},
+    {"--float", SF_FORMAT_FLOAT},  {"--double", SF_FORMAT_DOUBLE},
+};
+
 // The format for an output: the container that the output's extension names (the input's
 // when it has none; for "-" WAV, or AU, which streams, when `seekable` is false), holding
 // `sampleType` samples. With `sampleType` 0: the input's sample type where the container holds

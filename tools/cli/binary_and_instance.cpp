@@ -3,7 +3,8 @@
 #include <algorithm>
 #include <cctype>
 
-#include "cli_support.h"
+#include "command_line.h"
+#include "files.h"
 
 namespace varic {
 namespace {

@@ -9,7 +9,6 @@
 
 #include "instance.h"
 #include "plugin_host.h"
-#include "plugin_location.h"
 
 namespace varic {
 

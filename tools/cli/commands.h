@@ -1,20 +1,37 @@
 #pragma once
-// The sub-commands of varic. Each takes the words after its name, writes its results, and
-// returns the exit status; failures are thrown as Failure (see cli_support.h).
+// The commands of varic. Each command's file holds its help (help.h), from which its options
+// are parsed, and its run function, which takes the words after the command's name and the
+// verbosity given before it, writes its results and returns the exit status; failures are
+// thrown as Failure (command_line.h).
 
 #include <optional>
 #include <string>
 #include <vector>
 
+#include "command_line.h"
+#include "help.h"
 #include "quantiser.h"
 
 namespace varic {
 
-int runInfo(const std::vector<std::string>& words);
-int runRender(const std::vector<std::string>& words);
-int runResponse(const std::vector<std::string>& words);
-int runDemo(const std::vector<std::string>& words);
-int runValidate(const std::vector<std::string>& words);
+struct Command {
+    const CommandHelp& (*help)();
+    int (*run)(const std::vector<std::string>& words, Verbosity verbosity);
+};
+
+// Every command, in the order the overview and the manual list them.
+const std::vector<Command>& commands();
+
+const CommandHelp& infoHelp();
+const CommandHelp& renderHelp();
+const CommandHelp& responseHelp();
+const CommandHelp& demoHelp();
+int runInfo(const std::vector<std::string>& words, Verbosity verbosity);
+int runRender(const std::vector<std::string>& words, Verbosity verbosity);
+int runResponse(const std::vector<std::string>& words, Verbosity verbosity);
+int runDemo(const std::vector<std::string>& words, Verbosity verbosity);
+// Runs varic-validate with the words (validate_command.h holds the command's help).
+int runValidate(const std::vector<std::string>& words, Verbosity verbosity);
 
 // What render does, for the command and for the demo.
 struct RenderJob {
@@ -37,6 +54,6 @@ struct RenderResult {
     long long clippedSamples = 0;
 };
 
-RenderResult render(const RenderJob& job);
+RenderResult render(const RenderJob& job, const Messages& messages);
 
 }  // namespace varic

@@ -11,9 +11,11 @@
 
 #include "audio_file.h"
 #include "binary_and_instance.h"
-#include "cli_support.h"
 #include "commands.h"
+#include "files.h"
+#include "plugin_location.h"
 #include "response.h"
+#include "response_plot.h"
 
 namespace varic {
 namespace {
@@ -73,10 +75,10 @@ void synthesise(std::vector<float>& interleaved) {
     }
 }
 
-void writeDemoInput(const std::string& path) {
+void writeDemoInput(const std::string& path, const Messages& messages) {
     std::vector<float> samples;
     synthesise(samples);
-    OutputFile file(path);
+    OutputFile file(path, messages);
     SoundWriter writer(file, SF_FORMAT_WAV | SF_FORMAT_PCM_16, kRate, 2);
     writer.write(samples.data(), static_cast<sf_count_t>(samples.size() / 2));
     writer.close();
@@ -85,8 +87,20 @@ void writeDemoInput(const std::string& path) {
 
 }  // namespace
 
-int runDemo(const std::vector<std::string>& words) {
-    const Arguments args("demo", words, {"--out"}, {});
+const CommandHelp& demoHelp() {
+    static const CommandHelp help{
+        "demo",
+        {"[--out DIR]"},
+        "Synthesises eight seconds of hard-panned stereo, renders it through the crossfeed at "
+        "its default strength and draws its response: input.wav, output.wav, response.png and "
+        "response.csv in DIR.",
+        {{"--out", "DIR", "the folder to write into (default out/demo)"}}};
+    return help;
+}
+
+int runDemo(const std::vector<std::string>& words, Verbosity verbosity) {
+    const Arguments args(demoHelp(), words, verbosity);
+    const Messages messages("varic", args.verbosity());
     args.expectOperands(0, 0, "no operands, only --out DIR");
     const std::string folder = args.value("--out").value_or("out/demo");
     std::error_code error;
@@ -99,17 +113,17 @@ int runDemo(const std::vector<std::string>& words) {
     const std::string plot = folder + "/response.png";
     const std::string csv = folder + "/response.csv";
 
-    writeDemoInput(input);
+    writeDemoInput(input, messages);
     RenderJob job;
     job.plugin = defaultPluginPath();
     job.input = input;
     job.output = output;
-    const RenderResult rendered = render(job);
+    const RenderResult rendered = render(job, messages);
 
     const std::vector<EffectSetting> strengths = {{10.0, {}}, {25.0, {}}, {50.0, {}}, {100.0, {}}};
-    const Response response = measureResponse(PluginBinary(job.plugin), kRate, strengths);
-    writeTextFile(csv, responseCsv(response));
-    const bool plotted = plotResponse(response, plot);
+    const Response response = measure(PluginBinary(job.plugin), kRate, strengths, messages);
+    writeTextFile(csv, responseCsv(response), messages);
+    const bool plotted = plotResponse(response, plot, messages);
 
     std::printf("varic demo: %s of hard-panned stereo through %s%s\n",
                 (formatNumber(rendered.seconds) + " s").c_str(), rendered.effectName.c_str(),

@@ -6,8 +6,9 @@
 #include <vector>
 
 #include "binary_and_instance.h"
-#include "cli_support.h"
 #include "commands.h"
+#include "json_text.h"
+#include "plugin_location.h"
 
 namespace varic {
 namespace {
@@ -74,26 +75,6 @@ std::vector<std::string> flagNames(VstInt32 flags) {
             names.push_back("bit" + std::to_string(bit));
     }
     return names;
-}
-
-// A JSON string. Plug-in texts are bytes, not necessarily UTF-8: bytes above 127 are read as
-// Latin-1 so the output is always valid JSON.
-std::string jsonString(const std::string& text) {
-    std::string out = "\"";
-    for (const char c : text) {
-        const auto byte = static_cast<unsigned char>(c);
-        if (c == '"' || c == '\\') {
-            out += '\\';
-            out += c;
-        } else if (byte < 0x20 || byte >= 0x7F) {
-            char escaped[8];
-            std::snprintf(escaped, sizeof escaped, "\\u%04x", byte);
-            out += escaped;
-        } else {
-            out += c;
-        }
-    }
-    return out + "\"";
 }
 
 std::string floatText(float value) {
@@ -255,8 +236,22 @@ void printJson(const Description& d) {
 
 }  // namespace
 
-int runInfo(const std::vector<std::string>& words) {
-    const Arguments args("info", words, {"--plugin"}, {"--json"});
+const CommandHelp& infoHelp() {
+    static const CommandHelp help{
+        "info",
+        {"[PLUGIN | --plugin P] [--json]"},
+        "What a host sees of the plug-in: names, vendor and version, unique ID as a number and "
+        "as four characters, channels, decoded flags, VST version, category, programs, every "
+        "parameter (name, display, label, value) and the answers to common canDo questions.",
+        {
+            {"--plugin", "P", "the plug-in, as PLUGIN names it"},
+            {"--json", "", "the same as JSON, for scripts"},
+        }};
+    return help;
+}
+
+int runInfo(const std::vector<std::string>& words, Verbosity verbosity) {
+    const Arguments args(infoHelp(), words, verbosity);
     args.expectOperands(0, 1, "at most one PLUGIN");
     const auto option = args.value("--plugin");
     if (option && !args.operands().empty()) {

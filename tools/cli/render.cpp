@@ -19,8 +19,10 @@
 
 #include "audio_file.h"
 #include "binary_and_instance.h"
-#include "cli_support.h"
 #include "commands.h"
+#include "files.h"
+#include "interrupts.h"
+#include "plugin_location.h"
 #include "response.h"
 #include "stereo_buffer.h"
 
@@ -35,10 +37,11 @@ namespace {
 class ProgressBar {
 public:
     // `totalSeconds` of audio, or 0 when the length is not known (a pipe).
-    ProgressBar(const std::string& label, double totalSeconds)
+    ProgressBar(const std::string& label, double totalSeconds, const Messages& messages)
         : label_(label),
           total_(totalSeconds),
-          terminal_(::isatty(STDERR_FILENO) == 1 && verbosity() != Verbosity::quiet),
+          terminal_(::isatty(STDERR_FILENO) == 1 && !messages.quiet()),
+          verbose_(messages.verbose()),
           started_(Clock::now()),
           lastDrawn_(started_) {}
     ~ProgressBar() {
@@ -75,7 +78,7 @@ public:
             draw();
         }
         clear();
-        if (terminal_ || verbosity() == Verbosity::verbose) {
+        if (terminal_ || verbose_) {
             std::fprintf(stderr, "varic: %s: %s of audio in %s\n", label_.c_str(),
                          duration(done_).c_str(), speed().c_str());
         }
@@ -130,6 +133,7 @@ private:
     double total_;
     double done_ = 0.0;
     bool terminal_;
+    bool verbose_;
     bool drawn_ = false;
     Clock::time_point started_;
     Clock::time_point lastDrawn_;
@@ -168,18 +172,14 @@ long long renderFrames(SoundReader& reader, SoundWriter& writer, Instance& effec
 }
 
 int sampleTypeOption(const Arguments& args) {
-    static const std::pair<const char*, int> options[] = {
-        {"--pcm16", SF_FORMAT_PCM_16},  {"--pcm24", SF_FORMAT_PCM_24},
-        {"--pcm32", SF_FORMAT_PCM_32},  {"--float", SF_FORMAT_FLOAT},
-        {"--double", SF_FORMAT_DOUBLE},
-    };
     int chosen = 0;
     std::string chosenName;
-    for (const auto& [name, type] : options) {
-        if (!args.flag(name)) continue;
-        if (chosen != 0) throw UsageError(chosenName + " and " + name + " cannot be combined");
-        chosen = type;
-        chosenName = name;
+    for (const SampleTypeOption& option : kSampleTypeOptions) {
+        if (!args.flag(option.name)) continue;
+        if (chosen != 0)
+            throw UsageError(chosenName + " and " + option.name + " cannot be combined");
+        chosen = option.type;
+        chosenName = option.name;
     }
     return chosen;
 }
@@ -224,16 +224,17 @@ HostSettings setUpEffect(Instance& effect, const SoundReader& reader, const Rend
 
 // What the settings do at this rate, measured before any file is touched. An effect that
 // cannot be measured may still render.
-void warnAboutResponse(const PluginBinary& binary, int sampleRate, const RenderJob& job) {
+void warnAboutResponse(const PluginBinary& binary, int sampleRate, const RenderJob& job,
+                       const Messages& messages) {
     try {
         const Response response =
-            measureResponse(binary, sampleRate, {EffectSetting{job.strength, job.params}});
+            measure(binary, sampleRate, {EffectSetting{job.strength, job.params}}, messages);
         const std::string warning = responseWarning(response, response.curves.front());
-        if (!warning.empty()) warn(warning);
+        if (!warning.empty()) messages.warn(warning);
     } catch (const Interrupted&) {
         throw;
     } catch (const Failure& e) {
-        warn(std::string("the response could not be measured: ") + e.what());
+        messages.warn(std::string("the response could not be measured: ") + e.what());
     }
 }
 
@@ -247,30 +248,81 @@ std::string describeOutput(int format, Dither dither) {
     return text;
 }
 
-void warnAboutSamples(const SoundWriter& writer, const std::string& out, int format) {
+void warnAboutSamples(const SoundWriter& writer, const std::string& out, int format,
+                      const Messages& messages) {
     if (writer.clippedSamples() > 0) {
         char peak[32];
         std::snprintf(peak, sizeof peak, "%+.2f dBFS", 20.0 * std::log10(writer.peak()));
         const bool one = writer.clippedSamples() == 1;
-        warn(counted(writer.clippedSamples(), "sample") + " of " + out +
-             " exceeded full scale (peak " + peak + ") and " + (one ? "was" : "were") +
-             " clipped; add --float to keep them");
+        messages.warn(counted(writer.clippedSamples(), "sample") + " of " + out +
+                      " exceeded full scale (peak " + peak + ") and " + (one ? "was" : "were") +
+                      " clipped; add --float to keep them");
     }
     if (writer.nonFiniteSamples() > 0) {
         const bool one = writer.nonFiniteSamples() == 1;
-        warn(counted(writer.nonFiniteSamples(), "sample") + " from the plug-in " +
-             (one ? "was" : "were") + " not finite (NaN or infinite)" +
-             (hasFullScale(format) ? "; written as 0 (NaN) or full scale (infinite)" : ""));
+        messages.warn(
+            counted(writer.nonFiniteSamples(), "sample") + " from the plug-in " +
+            (one ? "was" : "were") + " not finite (NaN or infinite)" +
+            (hasFullScale(format) ? "; written as 0 (NaN) or full scale (infinite)" : ""));
     }
 }
 
-// One file. A batch passes its shared progress display; a single render shows its own.
-RenderResult renderFile(const RenderJob& job, ProgressBar* batchProgress) {
-    SoundReader reader(job.input);
+// The effect's name and its Strength as it shows it, for the demo's report.
+RenderResult describeEffect(Instance& effect, const std::string& plugin) {
+    RenderResult result;
+    result.effectName = displayName(effect, plugin);
+    const int strengthIndex = findParameter(effect, "Strength");
+    if (strengthIndex >= 0) result.strengthDisplay = parameterDisplay(effect, strengthIndex);
+    return result;
+}
+
+// Streams the reader through the set-up effect into the job's output, in `format` unless the
+// output turns out to be a pipe; returns the frames rendered and the samples clipped. A batch
+// passes its shared progress display; a single render shows its own.
+std::pair<long long, long long> writeOutput(SoundReader& reader, Instance& effect,
+                                            const RenderJob& job, Precision precision, int format,
+                                            ProgressBar* batchProgress, const Messages& messages) {
+    OutputFile output(job.output, messages);
+    if (!output.seekable()) {
+        format = chooseOutputFormat(reader.format(), job.output, job.sampleType, false);
+    }
     const std::string& in = reader.name();
+    const std::string out = job.output == "-" ? std::string("standard output") : job.output;
+    messages.note(in + ": " + describeFormat(reader.format()) + ", " +
+                  std::to_string(reader.sampleRate()) + " Hz; " +
+                  vsthost::precisionName(precision) + " processing; " + out + ": " +
+                  describeOutput(format, job.dither));
+    SoundWriter writer(output, format, reader.sampleRate(), 2, reader.strings(), job.dither);
+    const std::optional<sf_count_t> promised = reader.promisedFrames();
+    std::optional<ProgressBar> ownProgress;
+    if (batchProgress == nullptr) {
+        const std::string label =
+            job.output == "-" ? in : std::filesystem::path(job.output).filename().string();
+        ownProgress.emplace(label, static_cast<double>(promised.value_or(0)) / reader.sampleRate(),
+                            messages);
+    }
+    ProgressBar& progress = batchProgress != nullptr ? *batchProgress : *ownProgress;
+    const long long frames = vsthost::withSampleType(precision, [&](auto zero) {
+        return renderFrames<decltype(zero)>(reader, writer, effect, job.blockSize, progress);
+    });
+    writer.close();
+    output.commit();
+    if (ownProgress) ownProgress->finish();
+    if (promised && *promised > frames) {
+        messages.warn(in + " is cut short: its header promises " + counted(*promised, "frame") +
+                      ", the file holds " + std::to_string(frames) + "; all of them were rendered");
+    }
+    warnAboutSamples(writer, out, format, messages);
+    return {frames, writer.clippedSamples()};
+}
+
+// One file, from the checks before any work to the committed output.
+RenderResult renderFile(const RenderJob& job, ProgressBar* batchProgress,
+                        const Messages& messages) {
+    SoundReader reader(job.input);
     checkInput(reader, job);
     // A file type that cannot be written is a mistake to report before any work.
-    int format = chooseOutputFormat(reader.format(), job.output, job.sampleType, true);
+    const int format = chooseOutputFormat(reader.format(), job.output, job.sampleType, true);
 
     PluginBinary binary(job.plugin);
     HostSettings settings;
@@ -279,43 +331,13 @@ RenderResult renderFile(const RenderJob& job, ProgressBar* batchProgress) {
     const std::unique_ptr<Instance> instance = openEffect(binary, settings);
     Instance& effect = *instance;
     settings = setUpEffect(effect, reader, job, settings);
+    RenderResult result = describeEffect(effect, job.plugin);
+    warnAboutResponse(binary, reader.sampleRate(), job, messages);
 
-    RenderResult result;
-    result.effectName = displayName(effect, job.plugin);
-    const int strengthIndex = findParameter(effect, "Strength");
-    if (strengthIndex >= 0) result.strengthDisplay = parameterDisplay(effect, strengthIndex);
-    warnAboutResponse(binary, reader.sampleRate(), job);
-
-    OutputFile output(job.output);
-    if (!output.seekable()) {
-        format = chooseOutputFormat(reader.format(), job.output, job.sampleType, false);
-    }
-    const std::string out = job.output == "-" ? std::string("standard output") : job.output;
-    note(in + ": " + describeFormat(reader.format()) + ", " + std::to_string(reader.sampleRate()) +
-         " Hz; " + vsthost::precisionName(settings.precision) + " processing; " + out + ": " +
-         describeOutput(format, job.dither));
-    SoundWriter writer(output, format, reader.sampleRate(), 2, reader.strings(), job.dither);
-    const std::optional<sf_count_t> promised = reader.promisedFrames();
-    std::optional<ProgressBar> ownProgress;
-    if (batchProgress == nullptr) {
-        const std::string label =
-            job.output == "-" ? in : std::filesystem::path(job.output).filename().string();
-        ownProgress.emplace(label, static_cast<double>(promised.value_or(0)) / reader.sampleRate());
-    }
-    ProgressBar& progress = batchProgress != nullptr ? *batchProgress : *ownProgress;
-    const long long frames = vsthost::withSampleType(settings.precision, [&](auto zero) {
-        return renderFrames<decltype(zero)>(reader, writer, effect, job.blockSize, progress);
-    });
-    writer.close();
-    output.commit();
-    if (ownProgress) ownProgress->finish();
-    if (promised && *promised > frames) {
-        warn(in + " is cut short: its header promises " + counted(*promised, "frame") +
-             ", the file holds " + std::to_string(frames) + "; all of them were rendered");
-    }
+    const auto [frames, clipped] =
+        writeOutput(reader, effect, job, settings.precision, format, batchProgress, messages);
     result.seconds = static_cast<double>(frames) / reader.sampleRate();
-    result.clippedSamples = writer.clippedSamples();
-    warnAboutSamples(writer, out, format);
+    result.clippedSamples = clipped;
     return result;
 }
 
@@ -326,8 +348,8 @@ RenderResult renderFile(const RenderJob& job, ProgressBar* batchProgress) {
 // a wrong command line stops the batch (each worker's unfinished output removes itself).
 class Batch {
 public:
-    Batch(std::vector<RenderJob> jobs, ProgressBar& progress)
-        : jobs_(std::move(jobs)), progress_(progress), held_(jobs_.size()) {}
+    Batch(std::vector<RenderJob> jobs, ProgressBar& progress, const Messages& messages)
+        : jobs_(std::move(jobs)), progress_(progress), messages_(messages), held_(jobs_.size()) {}
 
     // One worker: renders files until none is left or the batch is stopped.
     void work() {
@@ -339,8 +361,7 @@ public:
             bool failed = false;
             std::exception_ptr fatal;
             try {
-                const CapturedMessages capture(messages);
-                renderFile(jobs_[index], &progress_);
+                renderFile(jobs_[index], &progress_, messages_.capturedInto(messages));
             } catch (const UsageError&) {
                 fatal = std::current_exception();
             } catch (const Failure& e) {
@@ -348,7 +369,7 @@ public:
                 if (caughtSignal() != 0) {
                     fatal = std::current_exception();
                 } else {
-                    messages += std::string("varic: ") + e.what() + "\n";
+                    messages += messages_.program() + ": " + e.what() + "\n";
                     failed = true;
                 }
             } catch (...) {
@@ -386,6 +407,7 @@ private:
 
     const std::vector<RenderJob> jobs_;
     ProgressBar& progress_;
+    const Messages& messages_;
     std::atomic<std::size_t> next_{0};
     std::atomic<bool> stopped_{false};
     std::mutex mutex_;                              // guards what follows
@@ -436,6 +458,7 @@ double batchSeconds(const std::vector<RenderJob>& jobs) {
         } catch (const Interrupted&) {
             throw;
         } catch (const Failure&) {
+            continue;  // the file fails in its turn, with its reason
         }
     }
     return seconds;
@@ -443,14 +466,15 @@ double batchSeconds(const std::vector<RenderJob>& jobs) {
 
 // Several inputs into one folder, each under its own name, on up to `workers` threads.
 int renderBatch(const RenderJob& common, const std::vector<std::string>& inputs,
-                const std::string& folder, bool force, int workers) {
+                const std::string& folder, bool force, int workers, const Messages& messages) {
     std::vector<RenderJob> jobs = batchJobs(common, inputs, folder, force);
     const std::size_t files = jobs.size();
     const std::size_t threads = std::min(files, static_cast<std::size_t>(workers));
-    note("rendering " + counted(static_cast<long long>(files), "file") + " on " +
-         counted(static_cast<long long>(threads), "thread"));
-    ProgressBar progress(counted(static_cast<long long>(files), "file"), batchSeconds(jobs));
-    Batch batch(std::move(jobs), progress);
+    messages.note("rendering " + counted(static_cast<long long>(files), "file") + " on " +
+                  counted(static_cast<long long>(threads), "thread"));
+    ProgressBar progress(counted(static_cast<long long>(files), "file"), batchSeconds(jobs),
+                         messages);
+    Batch batch(std::move(jobs), progress, messages);
     {
         std::vector<std::thread> helpers;
         for (std::size_t t = 1; t < threads; ++t) {
@@ -489,26 +513,8 @@ Dither ditherOption(const Arguments& args) {
     throw UsageError("--dither " + dither + " is not valid: use none or tpdf");
 }
 
-}  // namespace
-
-RenderResult render(const RenderJob& job) {
-    return renderFile(job, nullptr);
-}
-
-int runRender(const std::vector<std::string>& words) {
-    const Arguments args(
-        "render", words,
-        {"--plugin", "--strength", "--param", "--precision", "--block", "--output-dir", "--dither",
-         "--jobs"},
-        {"--float", "--double", "--pcm16", "--pcm24", "--pcm32", "--mono-to-stereo", "--force"});
-    const auto folder = args.value("--output-dir");
-    if (folder) {
-        args.expectOperands(1, static_cast<std::size_t>(-1), "one IN or more");
-    } else {
-        args.expectOperands(2, 2, "IN and OUT (or IN... --output-dir DIR)");
-        if (args.flag("--force")) throw UsageError("--force goes with --output-dir");
-        if (args.value("--jobs")) throw UsageError("--jobs goes with --output-dir");
-    }
+// The settings every file of the command gets.
+RenderJob jobOptions(const Arguments& args) {
     RenderJob job;
     job.plugin = args.value("--plugin").value_or(defaultPluginPath());
     if (const auto strength = args.value("--strength")) {
@@ -522,7 +528,7 @@ int runRender(const std::vector<std::string>& words) {
         if (*precision != "32" && *precision != "64") {
             throw UsageError("--precision " + *precision + " is not valid: use 32 or 64");
         }
-        job.precision = std::stoi(*precision);
+        job.precision = *precision == "64" ? 64 : 32;
     }
     if (const auto block = args.value("--block")) {
         job.blockSize = static_cast<int>(parseIntegerInRange(*block, "--block", 1, 1 << 20));
@@ -530,15 +536,96 @@ int runRender(const std::vector<std::string>& words) {
     job.sampleType = sampleTypeOption(args);
     job.monoToStereo = args.flag("--mono-to-stereo");
     job.dither = ditherOption(args);
+    return job;
+}
+
+// "--pcm16 --pcm24 ...": the options that choose OUT's sample type, for the help.
+std::string sampleTypeSpellings() {
+    std::string names;
+    for (const SampleTypeOption& option : kSampleTypeOptions)
+        names += (names.empty() ? "" : " ") + std::string(option.name);
+    return names;
+}
+
+}  // namespace
+
+RenderResult render(const RenderJob& job, const Messages& messages) {
+    return renderFile(job, nullptr, messages);
+}
+
+const CommandHelp& renderHelp() {
+    static const CommandHelp help{
+        "render",
+        {"[--plugin P] IN OUT [OPTIONS]",
+         "[--plugin P] IN... --output-dir DIR [--force] [--jobs N] [OPTIONS]"},
+        "Runs IN (any format libsndfile reads: WAV, FLAC, AIFF, OGG, MP3, ...; - for standard "
+        "input) through the effect at IN's sample rate, in blocks, into OUT (- for standard "
+        "output: WAV, or AU when it is a pipe). OUT gets IN's format and sample type unless its "
+        "extension names another container (then a sample type that container holds; an "
+        "extension varic does not know is an error) or an option names another sample type. "
+        "Title, artist, album, date and the like are copied where both formats hold them.\n\n"
+        "Before processing, the effect's response at IN's sample rate is measured, and a "
+        "warning says when the effect would change nothing, or boost some frequency by more "
+        "than 6 dB.\n\n"
+        "Integer samples (8 to 32 bits, in every container) are rounded to the nearest step "
+        "and clipped at full scale, and the clipped samples are counted; samples that are not "
+        "finite are reported apart (written as 0 for NaN, full scale for infinities). At 16 "
+        "bits and fewer a sample not already exact in OUT's type gets triangular (TPDF) dither "
+        "first, the same noise on every run, so a render is reproducible and a file that comes "
+        "through unchanged stays bit for bit the same. Companded and lossy codecs (mu-law, "
+        "A-law, ADPCM, GSM, Vorbis, Opus, MP3) convert the samples themselves.",
+        {
+            {"--plugin", "P", "the plug-in to render through"},
+            {"--strength", "S", "the parameter named Strength, 0 to 100"},
+            {"--param", "N=VALUE",
+             "parameter N (an index or a name) to the host value VALUE, 0 to 1"},
+            {"--precision", "32|64",
+             "the processing precision; by default 64-bit when IN's samples are finer than "
+             "32-bit floats (32-bit integers, 64-bit floats) and the effect offers it"},
+            {"--block", "FRAMES", "frames per processing call (default 4096)"},
+            {sampleTypeSpellings(), "", "the sample type of OUT"},
+            {"--dither", "none|tpdf",
+             "for 8- and 16-bit OUT: plain rounding, or TPDF dither (the default); no effect on "
+             "24- and 32-bit integers and floating point"},
+            {"--mono-to-stereo", "",
+             "feed a mono IN's channel to both inputs (a mono IN is "
+             "refused otherwise)"},
+            {"--output-dir", "DIR",
+             "several INs at once, each into DIR under its own name; an output that exists "
+             "already is an error, checked before anything is written. A file that fails is "
+             "reported and the others go on"},
+            {"--force", "", "with --output-dir: replace outputs that exist already"},
+            {"--jobs", "N",
+             "with --output-dir: render N files at a time, each on its own thread with its own "
+             "instance of the effect (default: one per processor core; 1 renders them one "
+             "after the other). The outputs are the same, byte for byte, whatever N; one "
+             "progress bar covers the batch, and each file's messages come whole, in the order "
+             "of the inputs"},
+        }};
+    return help;
+}
+
+int runRender(const std::vector<std::string>& words, Verbosity verbosity) {
+    const Arguments args(renderHelp(), words, verbosity);
+    const Messages messages("varic", args.verbosity());
+    const auto folder = args.value("--output-dir");
+    if (folder) {
+        args.expectOperands(1, static_cast<std::size_t>(-1), "one IN or more");
+    } else {
+        args.expectOperands(2, 2, "IN and OUT (or IN... --output-dir DIR)");
+        if (args.flag("--force")) throw UsageError("--force goes with --output-dir");
+        if (args.value("--jobs")) throw UsageError("--jobs goes with --output-dir");
+    }
+    RenderJob job = jobOptions(args);
     if (folder) {
         const auto jobs = args.value("--jobs");
         const int workers = jobs ? static_cast<int>(parseIntegerInRange(*jobs, "--jobs", 1, 1024))
                                  : availableCores();
-        return renderBatch(job, args.operands(), *folder, args.flag("--force"), workers);
+        return renderBatch(job, args.operands(), *folder, args.flag("--force"), workers, messages);
     }
     job.input = args.operands()[0];
     job.output = args.operands()[1];
-    render(job);
+    render(job, messages);
     return 0;
 }
 

@@ -1,51 +1,19 @@
 #pragma once
-// The frequency response of a stereo effect, measured through the effect itself: impulses
-// into fresh instances, the channel sum and difference and each input-to-output path of what
-// comes out, and the magnitude of their spectra. Written as CSV and drawn with gnuplot.
+// varic response: the measured response (response_measurement.h) as a report, a CSV and a
+// picture (response_plot.h); and what render and demo take from it.
 
-#include <optional>
 #include <string>
 #include <vector>
 
+#include "response_measurement.h"
+
 namespace varic {
 
-class PluginBinary;
+class Messages;
 
-// How an instance is set up before it is measured: the Strength parameter (none: the
-// effect's own setting), and parameters as "N=VALUE".
-struct EffectSetting {
-    std::optional<double> strength;
-    std::vector<std::string> params;
-};
-
-// The largest gain of any path, and where it is.
-struct Peak {
-    double gainDb = 0.0;
-    double frequency = 0.0;
-    std::string path;  // "channel sum", "channel difference", "left in to right out", ...
-};
-
-struct ResponseCurve {
-    EffectSetting setting;
-    std::vector<double> sumDb;            // gain of (L + R) out over (L + R) in
-    std::vector<double> differenceDb;     // gain of (L - R) out over (L - R) in
-    std::vector<double> sameSideDb;       // left in to left out
-    std::vector<double> oppositeSideDb;   // left in to right out
-    std::vector<double> oppositeDelayUs;  // group delay of left in to right out, microseconds
-    Peak peak;
-    bool unchanged = false;  // every output sample equal to its input sample
-};
-
-struct Response {
-    std::string effectName;
-    int sampleRate = 0;
-    std::vector<double> frequencies;  // 0 Hz first, half the sample rate last
-    std::vector<ResponseCurve> curves;
-    std::size_t longestImpulse = 0;  // samples of the longest impulse response used
-};
-
-Response measureResponse(const PluginBinary& binary, int sampleRate,
-                         const std::vector<EffectSetting>& settings);
+// measureResponse, with a warning when an impulse response was cut before it died away.
+Response measure(const PluginBinary& binary, int sampleRate,
+                 const std::vector<EffectSetting>& settings, const Messages& messages);
 
 // A boost above this on any path is worth a warning before rendering.
 constexpr double kBoostWarningDb = 6.0;
@@ -60,12 +28,7 @@ std::string responseCsv(const Response& response);
 std::string responseSummary(const Response& response);
 // "950 Hz", "6.21 kHz".
 std::string formatFrequency(double hertz);
-// Refuses a plot name that is not .png, .svg or .pdf.
-void checkPlotPath(const std::string& path);
-// Draws the response into `path` with gnuplot. False, with nothing written, when gnuplot is
-// not installed; throws when gnuplot fails.
-bool plotResponse(const Response& response, const std::string& path);
-// How to get the picture once gnuplot is missing.
-std::string gnuplotMissingAdvice();
+// "strength 25", or "plug-in setting" for the effect's own.
+std::string strengthLabel(const EffectSetting& setting);
 
 }  // namespace varic

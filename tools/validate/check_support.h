@@ -13,6 +13,7 @@
 #include <thread>
 #include <vector>
 
+#include "command_line.h"
 #include "instance.h"
 #include "plugin_host.h"
 #include "realtime_watch.h"
@@ -26,10 +27,12 @@ struct Outcome {
     std::string detail;
 };
 
-// Ends a check with a FAIL: thrown with the reason and the first offending case.
-class CheckFailed : public std::runtime_error {
+// Ends a check with a FAIL: thrown with the reason and the first offending case. A failure of
+// the check, not of the command, though of the one error type: the check's process reports it
+// as its verdict.
+class CheckFailed : public varic::Failure {
 public:
-    using std::runtime_error::runtime_error;
+    using varic::Failure::Failure;
 };
 
 // One check's run, in its own child process. Its host watches the instances made with it:

@@ -464,80 +464,109 @@ double blockCost(Instance& instance, Precision precision) {
     return medianOf(times);
 }
 
-Outcome stateChanges(Context& context) {
-    Instance instance = openInstance(context);
-    std::mt19937 random(7);
-    const float rates[] = {8000.0f, 22050.0f, 44100.0f, 48000.0f, 96000.0f, 192000.0f};
-    const int steps = context.quick() ? 400 : 4000;
-    const int maxBlock = 4096;
-    Channels<float> in32(instance.inputs(), maxBlock), out32(instance.outputs(), maxBlock);
-    Channels<double> in64(instance.inputs(), maxBlock), out64(instance.outputs(), maxBlock);
-    fillSignal(in32, maxBlock, 3);
-    fillSignal(in64, maxBlock, 3);
-    firstPrecision(instance);  // throws when there is none
-    const std::vector<Precision> precisions = instance.precisions();
-    context.at("the cost of a block before the changes");
-    const double early = blockCost(instance, precisions.front());
-    bool on = false;
-    int block = maxBlock;
-    const int params = instance.record().numParams;
-    for (int step = 0; step < steps; ++step) {
-        const int action = static_cast<int>(random() % 6);
-        const float rate = rates[random() % std::size(rates)];
+// Switching on and off, rate and block-size changes, parameter changes and blocks, in an order
+// drawn from a fixed seed, as hosts send them in any order; every block's output is checked.
+class RandomChanges {
+public:
+    static constexpr int kMaxBlock = 4096;
+
+    RandomChanges(Context& context, Instance& instance)
+        : context_(context),
+          instance_(instance),
+          precisions_(instance.precisions()),
+          params_(instance.record().numParams),
+          in32_(instance.inputs(), kMaxBlock),
+          out32_(instance.outputs(), kMaxBlock),
+          in64_(instance.inputs(), kMaxBlock),
+          out64_(instance.outputs(), kMaxBlock) {
+        fillSignal(in32_, kMaxBlock, 3);
+        fillSignal(in64_, kMaxBlock, 3);
+    }
+
+    bool on() const { return on_; }
+
+    void step(int step) {
+        const float rates[] = {8000.0f, 22050.0f, 44100.0f, 48000.0f, 96000.0f, 192000.0f};
+        const int action = static_cast<int>(random_() % 6);
+        const float rate = rates[random_() % std::size(rates)];
         const int size =
-            1 + static_cast<int>(random() % static_cast<unsigned>(action == 3 ? maxBlock : block));
+            1 +
+            static_cast<int>(random_() % static_cast<unsigned>(action == 3 ? kMaxBlock : block_));
         const int param =
-            params > 0 ? static_cast<int>(random() % static_cast<unsigned>(params)) : -1;
-        const float value = static_cast<float>(random() % 1001) / 1000.0f;
-        const Precision precision = precisions[random() % precisions.size()];
+            params_ > 0 ? static_cast<int>(random_() % static_cast<unsigned>(params_)) : -1;
+        const float value = static_cast<float>(random_() % 1001) / 1000.0f;
+        const Precision precision = precisions_[random_() % precisions_.size()];
         switch (action) {
             case 0:
-                context.at(format("step %d: switching on", step));
-                instance.resume();
-                on = true;
+                context_.at(format("step %d: switching on", step));
+                instance_.resume();
+                on_ = true;
                 break;
             case 1:
-                context.at(format("step %d: switching off", step));
-                instance.suspend();
-                on = false;
+                context_.at(format("step %d: switching off", step));
+                instance_.suspend();
+                on_ = false;
                 break;
             case 2:
-                context.at(format("step %d: sample rate %g", step, rate));
-                instance.setSampleRate(rate);
+                context_.at(format("step %d: sample rate %g", step, rate));
+                instance_.setSampleRate(rate);
                 break;
             case 3:
-                context.at(format("step %d: block size %d", step, size));
-                block = size;
-                instance.setBlockSize(block);
+                context_.at(format("step %d: block size %d", step, size));
+                block_ = size;
+                instance_.setBlockSize(block_);
                 break;
             case 4:
                 if (param < 0) break;
-                context.at(format("step %d: parameter %d to %g", step, param, value));
-                instance.setParameter(param, value);
+                context_.at(format("step %d: parameter %d to %g", step, param, value));
+                instance_.setParameter(param, value);
                 break;
-            default: {
-                if (!on) break;
-                context.at(format("step %d: %s processing of %d frames", step,
-                                  precisionName(precision), size));
-                std::string bad;
-                if (precision == Precision::float32) {
-                    instance.processSamples(in32.at(), out32.at(), size);
-                    bad = firstBadSample(out32, size, false);
-                } else {
-                    instance.processSamples(in64.at(), out64.at(), size);
-                    bad = firstBadSample(out64, size, false);
-                }
-                if (!bad.empty())
-                    throw CheckFailed(
-                        format("step %d, after changes in any order: %s", step, bad.c_str()));
-            }
+            default:
+                if (on_) process(step, precision, size);
         }
     }
+
+private:
+    void process(int step, Precision precision, int size) {
+        context_.at(
+            format("step %d: %s processing of %d frames", step, precisionName(precision), size));
+        std::string bad;
+        if (precision == Precision::float32) {
+            instance_.processSamples(in32_.at(), out32_.at(), size);
+            bad = firstBadSample(out32_, size, false);
+        } else {
+            instance_.processSamples(in64_.at(), out64_.at(), size);
+            bad = firstBadSample(out64_, size, false);
+        }
+        if (!bad.empty())
+            throw CheckFailed(format("step %d, after changes in any order: %s", step, bad.c_str()));
+    }
+
+    Context& context_;
+    Instance& instance_;
+    const std::vector<Precision> precisions_;
+    const int params_;
+    Channels<float> in32_, out32_;
+    Channels<double> in64_, out64_;
+    std::mt19937 random_{7};
+    bool on_ = false;
+    int block_ = kMaxBlock;
+};
+
+Outcome stateChanges(Context& context) {
+    Instance instance = openInstance(context);
+    const int steps = context.quick() ? 400 : 4000;
+    firstPrecision(instance);  // throws when there is none
+    RandomChanges changes(context, instance);
+    const Precision timed = instance.precisions().front();
+    context.at("the cost of a block before the changes");
+    const double early = blockCost(instance, timed);
+    for (int step = 0; step < steps; ++step) changes.step(step);
     context.at("the cost of a block after the changes");
-    if (on) instance.suspend();
-    double late = blockCost(instance, precisions.front());
+    if (changes.on()) instance.suspend();
+    double late = blockCost(instance, timed);
     for (int look = 1; look < kGrowthLooks && !growthFault(early, late, "").empty(); ++look)
-        late = std::min(late, blockCost(instance, precisions.front()));
+        late = std::min(late, blockCost(instance, timed));
     const char* const step = "one block of 256 frames";
     const std::string grew = growthFault(early, late, step);
     if (!grew.empty()) throw CheckFailed(grew + format(" (after %d changes)", steps));

@@ -9,73 +9,13 @@
 
 #include "check_support.h"
 #include "child_process.h"
+#include "command_line.h"
+#include "json_text.h"
 #include "plugin_host.h"
 
 namespace validate {
 
 namespace {
-
-struct Options {
-    std::string plugin;
-    bool quick = false;
-    bool json = false;
-    bool quiet = false;  // only the WARN and FAIL lines, and the summary
-    std::vector<std::string> only;
-    double timeout = 120.0;
-    std::string child;    // the check a child process runs
-    std::string results;  // where it writes its result
-};
-
-std::vector<std::string> splitList(const std::string& text) {
-    std::vector<std::string> items;
-    std::stringstream stream(text);
-    for (std::string item; std::getline(stream, item, ',');) {
-        if (!item.empty()) items.push_back(item);
-    }
-    return items;
-}
-
-Options parse(const std::vector<std::string>& words, const std::string& defaultPlugin) {
-    Options options;
-    for (std::size_t i = 0; i < words.size(); ++i) {
-        const std::string& word = words[i];
-        const auto value = [&]() -> std::string {
-            if (i + 1 >= words.size()) throw UsageError(word + " needs a value");
-            return words[++i];
-        };
-        if (word == "--quick") {
-            options.quick = true;
-        } else if (word == "--json") {
-            options.json = true;
-        } else if (word == "-q" || word == "-v") {
-            options.quiet = word == "-q";
-        } else if (word == "--only") {
-            options.only = splitList(value());
-        } else if (word == "--timeout") {
-            const std::string text = value();
-            char* end = nullptr;
-            options.timeout = std::strtod(text.c_str(), &end);
-            if (end == text.c_str() || *end != '\0' ||
-                !(options.timeout > 0 && options.timeout <= 86400)) {
-                throw UsageError("--timeout " + text +
-                                 " is not a number of seconds from 0 to 86400");
-            }
-        } else if (word == "--child") {  // the two options a child process is started with
-            options.child = value();
-        } else if (word == "--results") {
-            options.results = value();
-        } else if (word.size() > 1 && word[0] == '-') {
-            throw UsageError("unknown option " + word);
-        } else if (options.plugin.empty()) {
-            options.plugin = word;
-        } else {
-            throw UsageError("one plug-in at a time: " + word + " is one too many");
-        }
-    }
-    if (options.plugin.empty()) options.plugin = defaultPlugin;
-    if (options.plugin.empty()) throw UsageError("no plug-in binary given to validate");
-    return options;
-}
 
 const std::vector<Check>& allChecks() {
     static const std::vector<Check> checks = [] {
@@ -105,7 +45,8 @@ std::vector<Check> selected(const std::vector<std::string>& only) {
                 if (groups.find(check.group) == std::string::npos)
                     groups += std::string(groups.empty() ? "" : ", ") + check.group;
             }
-            throw UsageError("--only: no group or check '" + name + "' (groups: " + groups + ")");
+            throw varic::UsageError("--only: no group or check '" + name + "' (groups: " + groups +
+                                    ")");
         }
     }
     std::vector<Check> chosen;
@@ -132,7 +73,7 @@ const char* verdictName(Verdict verdict) {
 
 // In the child: runs one check and writes "result VERDICT detail" to the results channel.
 int runInChild(const Options& options) {
-    prepareChildProcess();
+    varic::prepareChildProcess();
     std::FILE* results = std::fopen(options.results.c_str(), "w");
     if (results == nullptr) return 3;
     for (const Check& check : allChecks()) {
@@ -154,7 +95,7 @@ int runInChild(const Options& options) {
         std::fclose(results);
         // The plug-in may leave threads or leaks behind: that is for the checks to judge,
         // not for the process's exit.
-        endProcess(0);
+        varic::endProcess(0);
     }
     return 3;
 }
@@ -214,13 +155,13 @@ ChildReport readReport(const std::string& results) {
 }
 
 ChildReport runInParent(const Check& check, const Options& options,
-                        const std::vector<std::string>& self, const StopRequest& stop) {
+                        const std::vector<std::string>& self, const varic::StopRequest& stop) {
     std::vector<std::string> command = self;
     command.insert(command.end(), {options.plugin, "--child", fullName(check)});
     if (options.quick) command.push_back("--quick");
-    const ChildEnd end = runChild(command, options.timeout, stop);
-    if (end.stoppedBy != 0) throw Interrupted(end.stoppedBy);
-    if (stop && stop() != 0) throw Interrupted(stop());
+    const varic::ChildEnd end = varic::runChild(command, {options.timeout, stop, true});
+    if (end.stoppedBy != 0) throw varic::Interrupted(end.stoppedBy);
+    if (stop && stop() != 0) throw varic::Interrupted(stop());
 
     ChildReport report = readReport(end.results);
     if (!end.exitedCleanly || !report.haveResult) {
@@ -239,60 +180,6 @@ ChildReport runInParent(const Check& check, const Options& options,
         if (!said.empty()) outcome.detail += "; it printed: " + said;
     }
     return report;
-}
-
-// Text as a JSON string: always valid UTF-8, whatever bytes a plug-in gave (a name in
-// Latin-1, a cut sequence); each byte that is not part of a valid UTF-8 sequence becomes
-// U+FFFD.
-std::string jsonText(const std::string& text) {
-    std::string out = "\"";
-    const auto byte = [&](std::size_t i) { return static_cast<unsigned char>(text[i]); };
-    for (std::size_t i = 0; i < text.size();) {
-        const unsigned char c = byte(i);
-        if (c == '"' || c == '\\') {
-            out += '\\';
-            out += static_cast<char>(c);
-            ++i;
-            continue;
-        }
-        if (c < 0x20 || c == 0x7F) {
-            out += format("\\u%04x", c);
-            ++i;
-            continue;
-        }
-        if (c < 0x80) {
-            out += static_cast<char>(c);
-            ++i;
-            continue;
-        }
-        // The length of the sequence and the range its second byte must be in (no overlong
-        // forms, no surrogates, nothing past U+10FFFF).
-        std::size_t length = 0;
-        unsigned char low = 0x80, high = 0xBF;
-        if (c >= 0xC2 && c <= 0xDF) {
-            length = 2;
-        } else if (c >= 0xE0 && c <= 0xEF) {
-            length = 3;
-            if (c == 0xE0) low = 0xA0;
-            if (c == 0xED) high = 0x9F;
-        } else if (c >= 0xF0 && c <= 0xF4) {
-            length = 4;
-            if (c == 0xF0) low = 0x90;
-            if (c == 0xF4) high = 0x8F;
-        }
-        bool valid =
-            length > 0 && i + length <= text.size() && byte(i + 1) >= low && byte(i + 1) <= high;
-        for (std::size_t k = 2; valid && k < length; ++k)
-            valid = byte(i + k) >= 0x80 && byte(i + k) <= 0xBF;
-        if (valid) {
-            out.append(text, i, length);
-            i += length;
-        } else {
-            out += "\xEF\xBF\xBD";
-            ++i;
-        }
-    }
-    return out + "\"";
 }
 
 struct Reported {
@@ -347,21 +234,23 @@ public:
 private:
     void printJson(double seconds) const {
         std::printf("{\n  \"plugin\": %s,\n  \"quick\": %s,\n  \"checks\": [\n",
-                    jsonText(options_.plugin).c_str(), options_.quick ? "true" : "false");
+                    varic::jsonString(options_.plugin).c_str(), options_.quick ? "true" : "false");
         for (std::size_t i = 0; i < reported_.size(); ++i) {
             const Reported& r = reported_[i];
             std::printf(
                 "    {\"group\": %s, \"check\": %s, \"verdict\": \"%s\", \"detail\": %s}%s\n",
-                jsonText(r.group).c_str(), jsonText(r.name).c_str(), verdictName(r.outcome.verdict),
-                jsonText(r.outcome.detail).c_str(), i + 1 < reported_.size() ? "," : "");
+                varic::jsonString(r.group).c_str(), varic::jsonString(r.name).c_str(),
+                verdictName(r.outcome.verdict), varic::jsonString(r.outcome.detail).c_str(),
+                i + 1 < reported_.size() ? "," : "");
         }
         std::printf("  ],\n  \"skipped\": [");
         for (std::size_t i = 0; i < skipped_.size(); ++i) {
-            std::printf("%s%s", i == 0 ? "" : ", ", jsonText(fullName(*skipped_[i])).c_str());
+            std::printf("%s%s", i == 0 ? "" : ", ",
+                        varic::jsonString(fullName(*skipped_[i])).c_str());
         }
         std::printf("],\n");
         if (!skipped_.empty())
-            std::printf("  \"skipped because\": %s,\n", jsonText(skipReason_).c_str());
+            std::printf("  \"skipped because\": %s,\n", varic::jsonString(skipReason_).c_str());
         std::printf(
             "  \"summary\": {\"pass\": %d, \"warn\": %d, \"fail\": %d, \"info\": %d, "
             "\"skip\": %zu},\n  \"seconds\": %.1f\n}\n",
@@ -381,18 +270,18 @@ const Check& entryCheck() {
 
 }  // namespace
 
-int runValidate(const std::vector<std::string>& words, const std::vector<std::string>& self,
-                const std::string& defaultPlugin, const StopRequest& stop) {
-    Options options = parse(words, defaultPlugin);
-    if (!options.child.empty()) return runInChild(options);
-    const std::vector<Check> checks = selected(options.only);
+int runValidate(const Options& given, const std::vector<std::string>& self,
+                const varic::StopRequest& stop) {
+    if (!given.child.empty()) return runInChild(given);
+    const std::vector<Check> checks = selected(given.only);
+    Options options = given;
     {
         // Said once here rather than by every check; the children get the absolute path.
         std::string error;
         options.plugin = vsthost::pluginFile(options.plugin, &error);
-        if (options.plugin.empty()) throw std::runtime_error(error);
+        if (options.plugin.empty()) throw varic::Failure(error);
         std::ifstream probe(options.plugin, std::ios::binary);
-        if (!probe) throw std::runtime_error("plug-in " + options.plugin + ": cannot be read");
+        if (!probe) throw varic::Failure("plug-in " + options.plugin + ": cannot be read");
     }
 
     const auto started = std::chrono::steady_clock::now();

@@ -5,6 +5,8 @@
 #include <cstdio>
 #include <cstring>
 
+#include "scratch_directory.h"
+
 #ifdef _WIN32
 #define WIN32_LEAN_AND_MEAN
 #include <windows.h>
@@ -23,7 +25,7 @@
 extern char** environ;
 #endif
 
-namespace validate {
+namespace varic {
 
 namespace {
 
@@ -41,22 +43,19 @@ std::string secondsText(double seconds) {
     return text;
 }
 
+// The time a run may take, from now; none when the limit is 0.
+std::chrono::steady_clock::time_point deadlineOf(double timeoutSeconds) {
+    if (timeoutSeconds <= 0.0) return std::chrono::steady_clock::time_point::max();
+    return std::chrono::steady_clock::now() +
+           std::chrono::duration_cast<std::chrono::steady_clock::duration>(
+               std::chrono::duration<double>(timeoutSeconds));
+}
+
 }  // namespace
 
 #ifdef _WIN32
 
 namespace {
-
-// A fresh name for a scratch file in the system's temporary folder.
-std::string scratchPath(const char* what) {
-    static int serial = 0;
-    char folder[MAX_PATH + 1];
-    const DWORD length = GetTempPathA(sizeof folder, folder);
-    const std::string base =
-        length > 0 && length < sizeof folder ? std::string(folder, length) : ".\\";
-    return base + "varic-validate-" + std::to_string(GetCurrentProcessId()) + "-" +
-           std::to_string(++serial) + "-" + what;
-}
 
 // The end of a file's contents.
 std::string fileTail(const std::string& path) {
@@ -121,13 +120,17 @@ void endProcess(int status) {
     ExitProcess(static_cast<UINT>(status));
 }
 
-ChildEnd runChild(const std::vector<std::string>& command, double timeoutSeconds,
-                  const StopRequest& stop) {
-    const std::string results = scratchPath("result");
-    const std::string logPath = scratchPath("log");
+ChildEnd runChild(const std::vector<std::string>& command, const ChildRun& how) {
+    const ScratchDirectory scratch;
+    const std::string results = scratch.file("result");
+    const std::string logPath = scratch.file("log");
     std::string line;
-    for (const std::string& word : command) line += quoted(word) + ' ';
-    line += "--results " + quoted(results);
+    std::vector<std::string> words = command;
+    if (how.resultsChannel) words.insert(words.end(), {"--results", results});
+    for (const std::string& word : words) {
+        if (!line.empty()) line += ' ';
+        line += quoted(word);
+    }
     SECURITY_ATTRIBUTES inherit{sizeof(SECURITY_ATTRIBUTES), nullptr, TRUE};
     HANDLE log = CreateFileA(logPath.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
                              &inherit, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
@@ -145,31 +148,30 @@ ChildEnd runChild(const std::vector<std::string>& command, double timeoutSeconds
     if (log != INVALID_HANDLE_VALUE) CloseHandle(log);
     if (!started) {
         if (job != nullptr) CloseHandle(job);
-        std::remove(logPath.c_str());
         ChildEnd end;
         end.how = "could not be started (Windows error " + std::to_string(GetLastError()) + ")";
         return end;
     }
     if (job != nullptr) AssignProcessToJobObject(job, process.hProcess);
     ResumeThread(process.hThread);
+    ChildEnd end;
+    end.started = true;
     const auto killAll = [&] {
         if (job == nullptr || !TerminateJobObject(job, 1)) TerminateProcess(process.hProcess, 1);
         WaitForSingleObject(process.hProcess, INFINITE);
     };
 
-    ChildEnd end;
-    const auto deadline =
-        std::chrono::steady_clock::now() + std::chrono::duration<double>(timeoutSeconds);
+    const auto deadline = deadlineOf(how.timeoutSeconds);
     while (WaitForSingleObject(process.hProcess, 50) == WAIT_TIMEOUT) {
-        if (stop && stop() != 0) {
+        if (how.stop && how.stop() != 0) {
             killAll();
-            end.stoppedBy = stop();
+            end.stoppedBy = how.stop();
             end.how = "stopped by a console interrupt";
             break;
         }
         if (std::chrono::steady_clock::now() > deadline) {
             killAll();
-            end.how = "timed out after " + secondsText(timeoutSeconds) + " s";
+            end.how = "timed out after " + secondsText(how.timeoutSeconds) + " s";
             break;
         }
     }
@@ -189,8 +191,6 @@ ChildEnd runChild(const std::vector<std::string>& command, double timeoutSeconds
     if (job != nullptr) CloseHandle(job);  // ends whatever the child left running
     end.results = fileTail(results);
     end.output = fileTail(logPath);
-    std::remove(results.c_str());
-    std::remove(logPath.c_str());
     return end;
 }
 
@@ -237,44 +237,26 @@ std::string signalText(int signal) {
 // that nothing is left in the file system when anything ends it.
 class Spawned {
 public:
-    explicit Spawned(const std::vector<std::string>& command) {
+    Spawned(const std::vector<std::string>& command, bool resultsChannel) {
         int results[2];
         int output[2];
-        if (pipe2(results, O_CLOEXEC) != 0) return;
+        if (pipe2(results, O_CLOEXEC) != 0) {
+            error_ = errno;
+            return;
+        }
         if (pipe2(output, O_CLOEXEC) != 0) {
+            error_ = errno;
             close(results[0]);
             close(results[1]);
             return;
         }
         std::vector<std::string> words = command;
-        words.insert(words.end(), {"--results", "/dev/fd/" + std::to_string(kResultsDescriptor)});
+        if (resultsChannel)
+            words.insert(words.end(), {"--results", "/dev/fd/" + std::to_string(kResultsDescriptor)});
         std::vector<char*> argv;
         for (std::string& word : words) argv.push_back(word.data());
         argv.push_back(nullptr);
-
-        posix_spawn_file_actions_t actions;
-        posix_spawn_file_actions_init(&actions);
-        posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
-        posix_spawn_file_actions_adddup2(&actions, output[1], 1);
-        posix_spawn_file_actions_adddup2(&actions, output[1], 2);
-        posix_spawn_file_actions_adddup2(&actions, results[1], kResultsDescriptor);
-        posix_spawnattr_t attributes;
-        posix_spawnattr_init(&attributes);
-        // Its own group, so that its helpers end with it; the signals this program catches
-        // back at their defaults, none blocked.
-        sigset_t none;
-        sigset_t caught;
-        sigemptyset(&none);
-        sigemptyset(&caught);
-        for (const int signal : {SIGHUP, SIGINT, SIGTERM, SIGPIPE}) sigaddset(&caught, signal);
-        posix_spawnattr_setpgroup(&attributes, 0);
-        posix_spawnattr_setsigmask(&attributes, &none);
-        posix_spawnattr_setsigdefault(&attributes, &caught);
-        posix_spawnattr_setflags(
-            &attributes, POSIX_SPAWN_SETPGROUP | POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF);
-        error_ = posix_spawn(&pid_, argv[0], &actions, &attributes, argv.data(), environ);
-        posix_spawnattr_destroy(&attributes);
-        posix_spawn_file_actions_destroy(&actions);
+        spawn(argv, output[1], results[1]);
         close(results[1]);
         close(output[1]);
         descriptors_[0] = results[0];
@@ -317,6 +299,44 @@ public:
     }
 
 private:
+    // The child in a group of its own, so that its helpers end with it; the signals this
+    // program catches back at their defaults, none blocked. Any step that fails leaves the
+    // child unstarted, with the reason in error_.
+    void spawn(const std::vector<char*>& argv, int output, int results) {
+        posix_spawn_file_actions_t actions;
+        posix_spawnattr_t attributes;
+        error_ = posix_spawn_file_actions_init(&actions);
+        if (error_ != 0) return;
+        error_ = posix_spawnattr_init(&attributes);
+        if (error_ != 0) {
+            posix_spawn_file_actions_destroy(&actions);
+            return;
+        }
+        sigset_t none;
+        sigset_t caught;
+        sigemptyset(&none);
+        sigemptyset(&caught);
+        for (const int signal : {SIGHUP, SIGINT, SIGTERM, SIGPIPE}) sigaddset(&caught, signal);
+        const int steps[] = {
+            posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0),
+            posix_spawn_file_actions_adddup2(&actions, output, 1),
+            posix_spawn_file_actions_adddup2(&actions, output, 2),
+            posix_spawn_file_actions_adddup2(&actions, results, kResultsDescriptor),
+            posix_spawnattr_setpgroup(&attributes, 0),
+            posix_spawnattr_setsigmask(&attributes, &none),
+            posix_spawnattr_setsigdefault(&attributes, &caught),
+            posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETPGROUP | POSIX_SPAWN_SETSIGMASK |
+                                                      POSIX_SPAWN_SETSIGDEF),
+        };
+        for (const int step : steps) {
+            if (error_ == 0) error_ = step;
+        }
+        if (error_ == 0)
+            error_ = posix_spawn(&pid_, argv[0], &actions, &attributes, argv.data(), environ);
+        posix_spawnattr_destroy(&attributes);
+        posix_spawn_file_actions_destroy(&actions);
+    }
+
     void read(ChildEnd& end) {
         std::string* tails[2] = {&end.results, &end.output};
         for (int i = 0; i < 2; ++i) {
@@ -339,30 +359,29 @@ private:
 
 }  // namespace
 
-ChildEnd runChild(const std::vector<std::string>& command, double timeoutSeconds,
-                  const StopRequest& stop) {
-    Spawned child(command);
+ChildEnd runChild(const std::vector<std::string>& command, const ChildRun& how) {
+    Spawned child(command, how.resultsChannel);
     ChildEnd end;
     if (!child.started()) {
         end.how = std::string("could not be started: ") + strerror(child.error());
         return end;
     }
-    const auto deadline =
-        std::chrono::steady_clock::now() + std::chrono::duration<double>(timeoutSeconds);
+    end.started = true;
+    const auto deadline = deadlineOf(how.timeoutSeconds);
     int status = 0;
     // Short waits at first: most checks end within milliseconds.
     int pause = 1;
     while (!child.wait(pause, &status, end)) {
         pause = std::min(pause * 2, 50);
-        if (stop && stop() != 0) {
+        if (how.stop && how.stop() != 0) {
             child.kill();
-            end.stoppedBy = stop();
+            end.stoppedBy = how.stop();
             end.how = "stopped by " + signalText(end.stoppedBy);
             return end;
         }
         if (std::chrono::steady_clock::now() > deadline) {
             child.kill();
-            end.how = "timed out after " + secondsText(timeoutSeconds) + " s";
+            end.how = "timed out after " + secondsText(how.timeoutSeconds) + " s";
             return end;
         }
     }
@@ -378,4 +397,4 @@ ChildEnd runChild(const std::vector<std::string>& command, double timeoutSeconds
 
 #endif
 
-}  // namespace validate
+}  // namespace varic
