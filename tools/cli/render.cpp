@@ -418,10 +418,11 @@ private:
 };
 
 // The batch's jobs, each output checked against the others and against what exists, before
-// anything is written.
+// anything is written. A folder that does not exist yet is made once the checks pass.
 std::vector<RenderJob> batchJobs(const RenderJob& common, const std::vector<std::string>& inputs,
                                  const std::string& folder, bool force) {
-    if (!isDirectory(folder)) throw Failure(folder + " is not a folder");
+    const bool folderExists = fileExists(folder);
+    if (folderExists && !isDirectory(folder)) throw Failure(folder + " is not a folder");
     std::vector<RenderJob> jobs;
     for (const std::string& input : inputs) {
         if (input == "-") throw UsageError("- (standard input) cannot go with --output-dir");
@@ -442,6 +443,10 @@ std::vector<RenderJob> batchJobs(const RenderJob& common, const std::vector<std:
             throw Failure(job.output + " exists; add --force to replace it");
         }
         jobs.push_back(job);
+    }
+    std::error_code error;
+    if (!folderExists && !std::filesystem::create_directories(folder, error)) {
+        throw Failure("cannot make the folder " + folder + ": " + error.message());
     }
     return jobs;
 }
@@ -591,9 +596,9 @@ const CommandHelp& renderHelp() {
              "feed a mono IN's channel to both inputs (a mono IN is "
              "refused otherwise)"},
             {"--output-dir", "DIR",
-             "several INs at once, each into DIR under its own name; an output that exists "
-             "already is an error, checked before anything is written. A file that fails is "
-             "reported and the others go on"},
+             "several INs at once, each into DIR (made if it does not exist) under its own "
+             "name; an output that exists already is an error, checked before anything is "
+             "written. A file that fails is reported and the others go on"},
             {"--force", "", "with --output-dir: replace outputs that exist already"},
             {"--jobs", "N",
              "with --output-dir: render N files at a time, each on its own thread with its own "
