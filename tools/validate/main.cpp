@@ -47,6 +47,11 @@ int main(int argc, char** argv) {
     const std::string invocation = invocationOf(argc > 0 ? argv[0] : nullptr);
     const std::string program = invocation == "varic validate" ? "varic" : "varic-validate";
     return varic::runMain(program, invocation + " --help", [&] {
+        if (words.size() == 1 && words[0] == "--version") {
+            std::printf("varic-validate %s\ndefault plug-in: %s\n", VARIC_VERSION,
+                        defaultPlugin().c_str());
+            return 0;
+        }
         if (varic::asksForHelp(words)) {
             std::fputs(
                 varic::helpText(validate::validateHelp(), invocation, varic::kExitStatuses).c_str(),
