@@ -316,15 +316,18 @@ std::pair<long long, long long> writeOutput(SoundReader& reader, Instance& effec
     return {frames, writer.clippedSamples()};
 }
 
-// One file, from the checks before any work to the committed output.
-RenderResult renderFile(const RenderJob& job, ProgressBar* batchProgress,
-                        const Messages& messages) {
+// One file, from the checks before any work to the committed output. A batch passes the
+// binary it loaded once for all its files (`shared`); a single file loads its own after the
+// checks on its input and output.
+RenderResult renderFile(const RenderJob& job, const PluginBinary* shared,
+                        ProgressBar* batchProgress, const Messages& messages) {
     SoundReader reader(job.input);
     checkInput(reader, job);
     // A file type that cannot be written is a mistake to report before any work.
     const int format = chooseOutputFormat(reader.format(), job.output, job.sampleType, true);
 
-    PluginBinary binary(job.plugin);
+    std::optional<PluginBinary> own;
+    const PluginBinary& binary = shared != nullptr ? *shared : own.emplace(job.plugin);
     HostSettings settings;
     settings.sampleRate = static_cast<float>(reader.sampleRate());
     settings.blockSize = job.blockSize;
@@ -348,8 +351,13 @@ RenderResult renderFile(const RenderJob& job, ProgressBar* batchProgress,
 // a wrong command line stops the batch (each worker's unfinished output removes itself).
 class Batch {
 public:
-    Batch(std::vector<RenderJob> jobs, ProgressBar& progress, const Messages& messages)
-        : jobs_(std::move(jobs)), progress_(progress), messages_(messages), held_(jobs_.size()) {}
+    Batch(std::vector<RenderJob> jobs, const PluginBinary& binary, ProgressBar& progress,
+          const Messages& messages)
+        : jobs_(std::move(jobs)),
+          binary_(binary),
+          progress_(progress),
+          messages_(messages),
+          held_(jobs_.size()) {}
 
     // One worker: renders files until none is left or the batch is stopped.
     void work() {
@@ -361,7 +369,7 @@ public:
             bool failed = false;
             std::exception_ptr fatal;
             try {
-                renderFile(jobs_[index], &progress_, messages_.capturedInto(messages));
+                renderFile(jobs_[index], &binary_, &progress_, messages_.capturedInto(messages));
             } catch (const UsageError&) {
                 fatal = std::current_exception();
             } catch (const Failure& e) {
@@ -406,6 +414,7 @@ private:
     }
 
     const std::vector<RenderJob> jobs_;
+    const PluginBinary& binary_;
     ProgressBar& progress_;
     const Messages& messages_;
     std::atomic<std::size_t> next_{0};
@@ -477,9 +486,12 @@ int renderBatch(const RenderJob& common, const std::vector<std::string>& inputs,
     const std::size_t threads = std::min(files, static_cast<std::size_t>(workers));
     messages.note("rendering " + counted(static_cast<long long>(files), "file") + " on " +
                   counted(static_cast<long long>(threads), "thread"));
+    // One load for the batch: the workers make their instances from it, and the loader is not
+    // entered from several threads at once.
+    const PluginBinary binary(common.plugin);
     ProgressBar progress(counted(static_cast<long long>(files), "file"), batchSeconds(jobs),
                          messages);
-    Batch batch(std::move(jobs), progress, messages);
+    Batch batch(std::move(jobs), binary, progress, messages);
     {
         std::vector<std::thread> helpers;
         for (std::size_t t = 1; t < threads; ++t) {
@@ -555,7 +567,7 @@ std::string sampleTypeSpellings() {
 }  // namespace
 
 RenderResult render(const RenderJob& job, const Messages& messages) {
-    return renderFile(job, nullptr, messages);
+    return renderFile(job, nullptr, nullptr, messages);
 }
 
 const CommandHelp& renderHelp() {
