@@ -158,13 +158,16 @@ Spectra spectraAt(const PathResponses& paths, double w) {
     return spectra;
 }
 
+// Gains closer than this are one gain computed two ways.
+constexpr double kFlatToRounding = 1e-6;  // dB
+
 double decibels(double gain) {
     return 20.0 * std::log10(std::max(gain, 1e-20));
 }
 
-// The highest gain of any path: at the lowest frequency where some path comes within
-// 0.01 dB of it (a flat gain peaks everywhere), then refined between the neighbouring points
-// of the grid, which can be coarser than a sharp resonance.
+// The highest gain of any path, at its frequency: the grid's highest point, refined between
+// its neighbours (the grid can be coarser than a sharp resonance). A gain that is flat to
+// rounding peaks everywhere; it is named at the lowest frequency where it does.
 Peak findPeak(const PathResponses& paths, const std::vector<double>& frequencies,
               const std::array<std::vector<double>, kPaths>& gains, int sampleRate) {
     double highest = -HUGE_VAL;
@@ -174,7 +177,7 @@ Peak findPeak(const PathResponses& paths, const std::vector<double>& frequencies
     const auto [at, path] = [&]() -> std::pair<std::size_t, int> {
         for (std::size_t i = 0; i < frequencies.size(); ++i) {
             for (int p = 0; p < kPaths; ++p) {
-                if (gains[p][i] >= highest - 0.01) return {i, p};
+                if (gains[p][i] >= highest - kFlatToRounding) return {i, p};
             }
         }
         return {0, 0};
@@ -187,7 +190,7 @@ Peak findPeak(const PathResponses& paths, const std::vector<double>& frequencies
         const double f = low + (high - low) * k / kSteps;
         const double gain = decibels(
             std::abs(spectraAt(paths, 2.0 * std::numbers::pi * f / sampleRate).path[path]));
-        if (gain > peak.gainDb + 0.001) {
+        if (gain > peak.gainDb + kFlatToRounding) {
             peak.gainDb = gain;
             peak.frequency = f;
         }
